@@ -19,10 +19,13 @@ struct Image {
 // None for a size that is negative, too large, or when allocation fails.
 Image* createImage(int width, int height, PixelFormat format, const Color32* palette, int count);
 Image* createImage(int width, int height, PixelFormat format);
+// The record points at the caller's pixels; none for a negative or too large size.
 Image* createImageHeader(int width, int height, PixelFormat format, const Color32* palette, int count,
                          std::uint8_t* pixels, int pitch);
 // Frees the record (and its pixels when it owns them); returns null for the caller to store.
 Image* destroyImage(Image* image);
 
+// Copy count entries from firstIndex, clipped to the 256 entries; return the number copied (0 for
+// an absent image or buffer).
 int setImagePalette(Image* image, int firstIndex, const Color32* entries, int count);
 int getImagePalette(const Image* image, int firstIndex, Color32* entries, int count);
