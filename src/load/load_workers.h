@@ -1,0 +1,56 @@
+#pragma once
+// The load workers: up to one thread per processor, each running a load kernel in passes until it
+// is told to quit. The application object derives from LoadWorkers and is every worker's thread
+// parameter.
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "platform/thread.h"
+#include "platform/win_types.h"
+
+class LoadWorkers {
+public:
+    // The table holds 16 slots, or one per processor on machines with more.
+    static constexpr unsigned kMinimumWorkerSlots = 16;
+
+    LoadWorkers();
+    virtual ~LoadWorkers();
+    LoadWorkers(const LoadWorkers&) = delete;
+    LoadWorkers& operator=(const LoadWorkers&) = delete;
+
+    // Stops every worker, then starts count workers (as many as the table holds). m_workerCount
+    // is set to count, also when it is 0.
+    void StartWorkers(unsigned count);
+    // Posts a quit to every worker, then waits for them: 200 ms for each occupied slot, at most
+    // 3.2 s in all however many there are. A worker still inside its pass ends by itself later.
+    void StopWorkers();
+    // Stop every worker wherever it is, and let them go on; a worker keeps its state.
+    void SuspendWorkers();
+    void ResumeWorkers();
+
+    // The priority pair of the next RunSseKernel passes (written by the user-interface thread).
+    void SetPriorityPair(DWORD priorityClass, int threadPriority);
+
+    // Run on a worker thread; return 0 when the worker has seen its quit message.
+    DWORD RunSseKernel();
+    DWORD RunX87Kernel();
+
+    unsigned WorkerSlotCount() const { return static_cast<unsigned>(m_workers.size()); }
+
+    std::vector<CWinThread*> m_workers;  // null when empty; slot i holds worker i
+    std::uint32_t m_workerCount = 0;
+    // Read by the workers at every pass start, without a lock.
+    std::atomic<std::uint32_t> m_priorityClass{NORMAL_PRIORITY_CLASS};
+    std::atomic<std::int32_t> m_threadPriority{THREAD_PRIORITY_NORMAL};
+
+protected:
+    // Called on the worker thread at the start of every pass, after the pass's priorities are
+    // set. Does nothing; tests observe the passes through it.
+    virtual void OnPassStarting() {}
+};
+
+// The controlling function of every worker: param is the LoadWorkers object (null: returns 0 at
+// once). Runs RunSseKernel on a "GenuineIntel" processor with SSE, RunX87Kernel elsewhere.
+UINT WorkerThreadProc(void* param);
