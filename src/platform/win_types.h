@@ -46,10 +46,8 @@ constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 // Thread creation.
 constexpr DWORD CREATE_SUSPENDED = 0x00000004u;
 
-// Thread messages.
-constexpr UINT WM_NULL = 0x0000;
+// Thread messages (window messages live in window_defs.h).
 constexpr UINT WM_QUIT = 0x0012;
-constexpr UINT WM_USER = 0x0400;
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
