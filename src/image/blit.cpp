@@ -1,0 +1,191 @@
+#include "image/blit.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "image/color_math.h"
+#include "image/surface.h"
+
+namespace {
+
+Color32 g_sourceBlitPalette[256];
+Color32 g_destinationBlitPalette[256];
+
+int copyIntoPalette(Color32* palette, const Color32* entries, int count) {
+    const int copied = entries != nullptr ? std::clamp(count, 0, 256) : 0;
+    if (copied > 0) {
+        std::memcpy(palette, entries, static_cast<std::size_t>(copied) * sizeof(Color32));
+    }
+    return copied;
+}
+
+// A row of Color32: storage of its own up to 2048 entries, so ordinary widths allocate nothing.
+class RowBuffer {
+public:
+    explicit RowBuffer(long long count)
+        : m_data(count <= kInlineCount ? m_inline
+                                       : static_cast<Color32*>(std::malloc(static_cast<std::size_t>(count) * 4))) {}
+    ~RowBuffer() {
+        if (m_data != m_inline) {
+            std::free(m_data);
+        }
+    }
+    RowBuffer(const RowBuffer&) = delete;
+    RowBuffer& operator=(const RowBuffer&) = delete;
+    Color32* data() const { return m_data; }
+
+private:
+    static constexpr long long kInlineCount = 2048;
+    Color32 m_inline[kInlineCount];
+    Color32* m_data;
+};
+
+bool withinFixedPointRange(long long value) { return value > -kMaxBlitCoordinate && value < kMaxBlitCoordinate; }
+
+bool rectangleInRange(int x, int y, int w, int h) {
+    return withinFixedPointRange(x) && withinFixedPointRange(y) && withinFixedPointRange(w) &&
+           withinFixedPointRange(h) && withinFixedPointRange(static_cast<long long>(x) + w) &&
+           withinFixedPointRange(static_cast<long long>(y) + h);
+}
+
+// One copy, already validated: the destination rows and columns that fall inside the destination,
+// each sampled from the source at its 20.12 position.
+struct CopyPlan {
+    long long firstRow, endRow;        // destination rows relative to destinationY
+    long long firstColumn, endColumn;  // destination columns relative to destinationX
+    long long du, dv;
+};
+
+bool planCopy(int destinationX, int destinationY, int destinationW, int destinationH, int destinationWidth,
+              int destinationHeight, int sourceW, int sourceH, CopyPlan& plan) {
+    plan.du = (static_cast<long long>(sourceW) << 12) / destinationW;
+    plan.dv = (static_cast<long long>(sourceH) << 12) / destinationH;
+    plan.firstRow = std::max<long long>(0, -static_cast<long long>(destinationY));
+    plan.endRow = std::min<long long>(destinationH, static_cast<long long>(destinationHeight) - destinationY);
+    plan.firstColumn = std::max<long long>(0, -static_cast<long long>(destinationX));
+    plan.endColumn = std::min<long long>(destinationW, static_cast<long long>(destinationWidth) - destinationX);
+    return plan.firstRow < plan.endRow && plan.firstColumn < plan.endColumn;
+}
+
+template <bool kBlend>
+void copyRectangle(std::uint8_t* destinationPixels, int destinationX, int destinationY, int destinationW,
+                   int destinationH, int destinationWidth, int destinationHeight, PixelFormat destinationFormat,
+                   int destinationPitch, const std::uint8_t* sourcePixels, int sourceX, int sourceY, int sourceW,
+                   int sourceH, int sourceWidth, int sourceHeight, PixelFormat sourceFormat, int sourcePitch) {
+    if (destinationPixels == nullptr || sourcePixels == nullptr || destinationW < 1 || destinationH < 1) {
+        return;
+    }
+    // Positions beyond 2^19 would overflow the 20.12 steps: refuse rather than wrap.
+    if (!rectangleInRange(destinationX, destinationY, destinationW, destinationH) ||
+        !rectangleInRange(sourceX, sourceY, sourceW, sourceH)) {
+        return;
+    }
+    CopyPlan plan;
+    if (!planCopy(destinationX, destinationY, destinationW, destinationH, destinationWidth, destinationHeight,
+                  sourceW, sourceH, plan)) {
+        return;
+    }
+    const long long count = plan.endColumn - plan.firstColumn;
+    RowBuffer samples(count);
+    RowBuffer below(kBlend ? count : 0);
+    if (samples.data() == nullptr || below.data() == nullptr) {
+        return;  // allocation failed: nothing written
+    }
+    Surface destination;
+    Surface source;
+    destination.attach(destinationPixels, destinationWidth, destinationHeight, destinationFormat, destinationPitch,
+                       g_destinationBlitPalette, 256);
+    // The source surface is only ever read.
+    source.attach(const_cast<std::uint8_t*>(sourcePixels), sourceWidth, sourceHeight, sourceFormat, sourcePitch,
+                  g_sourceBlitPalette, 256);
+
+    // Every value here stays below 2^31 in magnitude: the ranges were checked above.
+    const int u = static_cast<int>((static_cast<long long>(sourceX) << 12) + plan.firstColumn * plan.du);
+    const int x = static_cast<int>(destinationX + plan.firstColumn);
+    const int n = static_cast<int>(count);
+    const int du = static_cast<int>(plan.du);
+    long long v = (static_cast<long long>(sourceY) << 12) + plan.firstRow * plan.dv;
+    for (long long row = plan.firstRow; row < plan.endRow; ++row, v += plan.dv) {
+        const int y = static_cast<int>(destinationY + row);
+        source.getSpanClipped(samples.data(), u, static_cast<int>(v >> 12), n, du);
+        if constexpr (kBlend) {
+            Color32* d = below.data();
+            const Color32* s = samples.data();
+            destination.getSpanClipped(d, x << 12, y, n, 4096);
+            for (int i = 0; i < n; ++i) {
+                d[i] = lerpColor(d[i], s[i], static_cast<int>(s[i] >> 24));
+            }
+            destination.putSpanClipped(d, x, y, n);
+        } else {
+            destination.putSpanClipped(samples.data(), x, y, n);
+        }
+    }
+}
+
+}  // namespace
+
+void stretchBlit(std::uint8_t* destinationPixels, int destinationX, int destinationY, int destinationW,
+                 int destinationH, int destinationWidth, int destinationHeight, PixelFormat destinationFormat,
+                 int destinationPitch, const std::uint8_t* sourcePixels, int sourceX, int sourceY, int sourceW,
+                 int sourceH, int sourceWidth, int sourceHeight, PixelFormat sourceFormat, int sourcePitch) {
+    copyRectangle<false>(destinationPixels, destinationX, destinationY, destinationW, destinationH, destinationWidth,
+                         destinationHeight, destinationFormat, destinationPitch, sourcePixels, sourceX, sourceY,
+                         sourceW, sourceH, sourceWidth, sourceHeight, sourceFormat, sourcePitch);
+}
+
+void stretchBlitBlend(std::uint8_t* destinationPixels, int destinationX, int destinationY, int destinationW,
+                      int destinationH, int destinationWidth, int destinationHeight, PixelFormat destinationFormat,
+                      int destinationPitch, const std::uint8_t* sourcePixels, int sourceX, int sourceY, int sourceW,
+                      int sourceH, int sourceWidth, int sourceHeight, PixelFormat sourceFormat, int sourcePitch) {
+    copyRectangle<true>(destinationPixels, destinationX, destinationY, destinationW, destinationH, destinationWidth,
+                        destinationHeight, destinationFormat, destinationPitch, sourcePixels, sourceX, sourceY,
+                        sourceW, sourceH, sourceWidth, sourceHeight, sourceFormat, sourcePitch);
+}
+
+void blitImage(Image* destination, int destinationX, int destinationY, int destinationW, int destinationH,
+               const Image* source, int sourceX, int sourceY, int sourceW, int sourceH) {
+    if (destination == nullptr || source == nullptr) {
+        return;
+    }
+    setBlitDestinationPalette(destination->palette, 256);
+    setBlitSourcePalette(source->palette, 256);
+    stretchBlit(destination->pixels, destinationX, destinationY, destinationW, destinationH, destination->width,
+                destination->height, destination->format, destination->pitch, source->pixels, sourceX, sourceY,
+                sourceW, sourceH, source->width, source->height, source->format, source->pitch);
+}
+
+void blitImageWhole(Image* destination, const Image* source) {
+    if (destination != nullptr && source != nullptr) {
+        blitImage(destination, 0, 0, destination->width, destination->height, source, 0, 0, source->width,
+                  source->height);
+    }
+}
+
+void blendImage(Image* destination, int destinationX, int destinationY, int destinationW, int destinationH,
+                const Image* source, int sourceX, int sourceY, int sourceW, int sourceH) {
+    if (destination == nullptr || source == nullptr) {
+        return;
+    }
+    setBlitDestinationPalette(destination->palette, 256);
+    setBlitSourcePalette(source->palette, 256);
+    stretchBlitBlend(destination->pixels, destinationX, destinationY, destinationW, destinationH,
+                     destination->width, destination->height, destination->format, destination->pitch,
+                     source->pixels, sourceX, sourceY, sourceW, sourceH, source->width, source->height,
+                     source->format, source->pitch);
+}
+
+void blendImageWhole(Image* destination, const Image* source) {
+    if (destination != nullptr && source != nullptr) {
+        blendImage(destination, 0, 0, destination->width, destination->height, source, 0, 0, source->width,
+                   source->height);
+    }
+}
+
+int setBlitSourcePalette(const Color32* entries, int count) {
+    return copyIntoPalette(g_sourceBlitPalette, entries, count);
+}
+
+int setBlitDestinationPalette(const Color32* entries, int count) {
+    return copyIntoPalette(g_destinationBlitPalette, entries, count);
+}
