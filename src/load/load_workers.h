@@ -21,7 +21,7 @@ public:
     LoadWorkers& operator=(const LoadWorkers&) = delete;
 
     // Stops every worker, then starts count workers (as many as the table holds). m_workerCount
-    // is set to count, also when it is 0.
+    // is set to count, also when it is 0. The table owns the thread objects.
     void StartWorkers(unsigned count);
     // Posts a quit to every worker, then waits for them: 200 ms for each occupied slot, at most
     // 3.2 s in all however many there are. A worker still inside its pass ends by itself later.
@@ -49,6 +49,14 @@ protected:
     // Called on the worker thread at the start of every pass, after the pass's priorities are
     // set. Does nothing; tests observe the passes through it.
     virtual void OnPassStarting() {}
+
+private:
+    // Deletes the thread objects of stopped workers that have ended since.
+    void ReapLingeringWorkers();
+
+    // Workers told to quit that had not ended within their wait; their objects are kept until they
+    // have, and the destructor waits for them (they still read the priority pair).
+    std::vector<CWinThread*> m_lingering;
 };
 
 // The controlling function of every worker: param is the LoadWorkers object (null: returns 0 at

@@ -1,0 +1,96 @@
+// The x87 kernel: the full eight-entry x87 stack kept busy with additions and multiplications of
+// row 0 of two matrices, plus address arithmetic and an integer accumulation.
+
+#include "load/x87_kernel.h"
+
+#include "load/load_workers.h"
+#include "platform/priority.h"
+
+void BuildX87KernelMatrices(Matrix4* a, Matrix4* b) {
+    a->Identity();
+    a->Rotate(5.0f, 10.0f, 15.0f);
+    a->Translate(50.0f, 60.0f, 70.0f);
+    a->Rotate(10.0f, 11.0f, 12.0f);
+    a->Scale(0.997f, 0.998f, 0.999f);
+
+    b->Identity();
+    b->Rotate(75.0f, 710.0f, 715.0f);
+    b->Translate(750.0f, 760.0f, 770.0f);
+    b->Rotate(710.0f, 711.0f, 712.0f);
+    b->Scale(70.997f, 70.998f, 70.999f);
+}
+
+// See RunSseKernelPass: no memory for the sanitizer to check outside the assembly.
+__attribute__((no_sanitize("address")))
+void RunX87KernelPass(const Matrix4& a, const Matrix4& b, const std::int32_t* iterations,
+                      const std::int32_t* step) {
+    // The counter must reach exactly 0, or the loop would run through the whole 32-bit range.
+    if (iterations == nullptr || step == nullptr || *iterations <= 0 || *step <= 0 || *iterations % *step != 0)
+        return;
+    const float* rowA = a.m[0];
+    const float* rowB = b.m[0];
+    std::uint32_t counter = 0;
+    std::uint32_t accumulator = 0;
+    const void* scratch = nullptr;
+    asm volatile(
+        "flds 0(%[b])\n\t"
+        "flds 4(%[b])\n\t"
+        "flds 8(%[b])\n\t"
+        "flds 12(%[b])\n\t"
+        "movl (%[iterations]), %k[counter]\n"
+        "1:\n\t"
+        "flds 0(%[a])\n\t"
+        "fadds 0(%[b])\n\t"
+        "lea 4(%[a], %q[counter], 4), %[scratch]\n\t"
+        "flds 4(%[a])\n\t"
+        "fmuls 4(%[b])\n\t"
+        "lea 8(%[b], %q[counter], 2), %[scratch]\n\t"
+        "flds 8(%[a])\n\t"
+        "fadds 8(%[b])\n\t"
+        "addl 8(%[a]), %k[accumulator]\n\t"
+        "flds 12(%[a])\n\t"
+        "fmuls 12(%[b])\n\t"    // eight entries: the stack is full
+        "lea 12(%[a], %q[counter], 8), %[scratch]\n\t"
+        "fxch %%st(7)\n\t"
+        "fsubrp %%st, %%st(0)\n\t"  // AT&T spelling of Intel FSUBP ST(0), ST (DE E8)
+        "fxch %%st(5)\n\t"
+        "fmulp %%st, %%st(0)\n\t"
+        "fxch %%st(3)\n\t"
+        "fsubrp %%st, %%st(0)\n\t"  // AT&T spelling of Intel FSUBP ST(0), ST (DE E8)
+        "fxch %%st(1)\n\t"
+        "fmulp %%st, %%st(0)\n\t"
+        "lea 16(%[b], %q[counter], 4), %[scratch]\n\t"
+        "lea -4(%[a], %q[counter], 2), %[scratch]\n\t"
+        "subl (%[step]), %k[counter]\n\t"
+        "jnz 1b\n\t"
+        "fstp %%st(0)\n\t"
+        "fstp %%st(0)\n\t"
+        "fstp %%st(0)\n\t"
+        "fstp %%st(0)\n\t"
+        : [counter] "=&r"(counter), [accumulator] "+r"(accumulator), [scratch] "=&r"(scratch)
+        : [a] "r"(rowA), [b] "r"(rowB), [iterations] "r"(iterations), [step] "r"(step)
+        : "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)", "cc", "memory");
+}
+
+DWORD LoadWorkers::RunX87Kernel() {
+    Matrix4 a;
+    Matrix4 b;
+    BuildX87KernelMatrices(&a, &b);
+    const std::int32_t passLength = kX87PassIterations;
+    const std::int32_t step = 1;
+    const HANDLE process = GetCurrentProcess();
+    const HANDLE thread = GetCurrentThread();
+    const DWORD savedClass = GetPriorityClass(process);
+    const int savedPriority = GetThreadPriority(thread);
+    MSG message;
+    for (;;) {
+        if (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) return 0;
+        SetPriorityClass(process, REALTIME_PRIORITY_CLASS);
+        SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
+        OnPassStarting();
+        RunX87KernelPass(a, b, &passLength, &step);
+        SetPriorityClass(process, savedClass);
+        SetThreadPriority(thread, savedPriority);
+        Sleep(0);
+    }
+}
