@@ -43,7 +43,7 @@ TEST(BmpLoadTest, ExtensionDecidesWhetherTheBitmapIsRead) {
     for (const auto& c : cases) {
         FilePtr file(std::fopen(c.name.c_str(), "wb"));
         ASSERT_NE(file, nullptr) << c.name;
-        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+        writeAll(file.get(), bytes);
         file.reset();
         ImagePtr image(loadImageFile(c.name.c_str()));
         EXPECT_EQ(image != nullptr, c.read) << c.name;
@@ -64,7 +64,7 @@ TEST(BmpLoadTest, NonBitmapContentBehindABmpNameGivesNothing) {
     for (const Bytes& contents : {Bytes{}, Bytes{'B', 'M'}, Bytes(200, 'x')}) {
         FilePtr file(std::fopen(name.c_str(), "wb"));
         ASSERT_NE(file, nullptr);
-        std::fwrite(contents.data(), 1, contents.size(), file.get());
+        writeAll(file.get(), contents);
         file.reset();
         EXPECT_EQ(loadImageFile(name.c_str()), nullptr) << contents.size();
     }

@@ -79,13 +79,18 @@ struct BmpFile {
     }
 };
 
+// fwrite wants a real pointer even for no bytes; an empty vector may have none.
+inline void writeAll(std::FILE* file, const Bytes& bytes) {
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+}
+
 // A temporary file holding prefix junk bytes then bytes, positioned where bytes begin.
 inline FilePtr fileWith(const Bytes& bytes, std::size_t prefix = 0) {
     FilePtr file(std::tmpfile());
     if (!file) return file;
     const Bytes junk(prefix, 0xA5);
-    std::fwrite(junk.data(), 1, junk.size(), file.get());
-    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+    writeAll(file.get(), junk);
+    writeAll(file.get(), bytes);
     std::fflush(file.get());
     std::fseek(file.get(), long(prefix), SEEK_SET);
     return file;
