@@ -1,0 +1,26 @@
+// Ferrox's command and resource ids, shared by both menus and the handlers.
+#pragma once
+
+#include "platform/window_defs.h"
+
+inline constexpr unsigned kMainResourceId = 101;  // menu bar, icon and title string
+inline constexpr unsigned kTrayMenuId = 102;
+
+inline constexpr unsigned kCmdAnimated = 40007;
+inline constexpr unsigned kCmdOneThread = 40009;
+inline constexpr unsigned kCmdTwoThreads = 40010;
+inline constexpr unsigned kCmdFourThreads = 40011;
+inline constexpr unsigned kCmdEightThreads = 40012;
+inline constexpr unsigned kCmdMinimize = 40014;
+inline constexpr unsigned kCmdAutomaticThreads = 40015;
+inline constexpr unsigned kCmdSixteenThreads = 40016;
+inline constexpr unsigned kCmdRealtimePriority = 40023;
+inline constexpr unsigned kCmdHighPriority = 40024;
+inline constexpr unsigned kCmdLowPriority = 40026;
+inline constexpr unsigned kCmdNormalPriority = 40027;
+inline constexpr unsigned kCmdShow = 40028;
+inline constexpr unsigned kCmdAbout = 40029;
+inline constexpr unsigned kCmdHomePage = 40030;
+inline constexpr unsigned kCmdSharingDatabase = 40035;
+inline constexpr unsigned kCmdSharingSettings = 40036;
+inline constexpr unsigned kCmdExit = ID_APP_EXIT;

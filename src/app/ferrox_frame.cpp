@@ -1,0 +1,232 @@
+#include "app/ferrox_frame.h"
+
+#include <cstdio>
+
+#include "app/command_ids.h"
+#include "app/ferrox_app.h"
+#include "app/home_page.h"
+#include "platform/menu.h"
+#include "platform/resources.h"
+#include "platform/win_app.h"
+
+namespace {
+void RunFrameCommand(CCmdTarget& target, unsigned id) {
+    static_cast<CFerroxFrame&>(target).OnFrameCommand(id);
+}
+
+void UpdateFrameItem(CCmdTarget& target, CCmdUI& item) {
+    static_cast<CFerroxFrame&>(target).OnUpdateFrameCommand(item);
+}
+
+const CommandMapEntry kFrameCommands[] = {
+    {kCmdShow, RunFrameCommand, nullptr},
+    {kCmdMinimize, RunFrameCommand, nullptr},
+    {kCmdAnimated, RunFrameCommand, UpdateFrameItem},
+};
+
+// Client area limits while resizing.
+constexpr CRect kSmallestClient{0, 0, 160, 120};
+constexpr CRect kLargestClient{0, 0, 400, 300};
+
+// The tip buffer keeps its last byte for the terminating zero.
+void CopyTip(NOTIFYICONDATA& icon, const std::string& text) {
+    std::snprintf(icon.szTip, sizeof icon.szTip, "%s", text.c_str());
+}
+}  // namespace
+
+CFerroxFrame::CFerroxFrame(FrameClock clock) : m_clock(clock) {}
+
+CFerroxFrame::~CFerroxFrame() {
+    // The application keeps a pointer to its frame; it must not outlive the frame.
+    if (auto* app = dynamic_cast<CFerroxApp*>(AfxGetApp()); app != nullptr && app->m_frame == this) {
+        app->m_frame = nullptr;
+    }
+}
+
+std::span<const CommandMapEntry> CFerroxFrame::GetCommandMap() const { return kFrameCommands; }
+
+bool CFerroxFrame::PreCreateWindow(CREATESTRUCT& cs) {
+    cs.style &= ~WS_MAXIMIZEBOX;
+    return CFrameWnd::PreCreateWindow(cs);
+}
+
+int CFerroxFrame::OnCreate() {
+    if (CFrameWnd::OnCreate() == -1) {
+        return -1;
+    }
+    CreateToolTip();
+    // The AnimationScene is created here once Ferrox has one; a failure will fail the window.
+
+    m_notifyIcon = NOTIFYICONDATA{};
+    m_notifyIcon.hWnd = this;
+    m_notifyIcon.uID = 0;
+    m_notifyIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_notifyIcon.uCallbackMessage = kTrayCallbackMessage;
+    m_notifyIcon.hIcon = GetIcon();
+    Shell_NotifyIcon(NIM_ADD, &m_notifyIcon);
+    CopyTip(m_notifyIcon, "Ferrox");
+    Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
+
+    SetTimer(kRefreshTimerId, kRefreshMilliseconds);
+    // Here the scene's time is reset and its animation started, once the scene exists.
+    m_startTime = static_cast<float>(m_clock.seconds());
+    return 0;
+}
+
+void CFerroxFrame::CreateToolTip() {
+    CRect client;
+    GetClientRect(&client);
+    if (!m_toolTip.Create(this, WS_POPUP | WS_VISIBLE | TTS_ALWAYSTIP)) {
+        return;
+    }
+    m_toolTipText = std::string(kHomePageAddress) + " (homepage)";
+    if (!m_toolTip.AddTool(this, m_toolTipText.c_str(), client, kHomePageToolId)) {
+        return;
+    }
+    TOOLINFO info;
+    if (m_toolTip.GetToolInfo(&info, this, kHomePageToolId)) {
+        // Shown and moved by the frame itself, next to the mouse.
+        info.uFlags |= TTF_TRACK | TTF_ABSOLUTE | TTF_TRANSPARENT;
+        info.lpszText = m_toolTipText.c_str();
+        m_toolTip.SetToolInfo(&info);
+    }
+    m_toolTip.SetDelayTime(TTDT_INITIAL, 500);
+}
+
+void CFerroxFrame::OnDestroy() {
+    Shell_NotifyIcon(NIM_DELETE, &m_notifyIcon);
+    CFrameWnd::OnDestroy();
+}
+
+void CFerroxFrame::OnSize(int clientWidth, int clientHeight) {
+    CFrameWnd::OnSize(clientWidth, clientHeight);
+    CRect client;
+    GetClientRect(&client);
+    m_toolTip.SetToolRect(this, kHomePageToolId, client);
+}
+
+void CFerroxFrame::OnTimer(unsigned id) {
+    UpdateTitle();
+    if (m_animated != 0 && id == kRefreshTimerId) {
+        InvalidateRect(false);
+        UpdateWindow();
+    }
+}
+
+void CFerroxFrame::UpdateTitle() {
+    long double now = m_clock.seconds();
+    std::string name = LoadString(kMainResourceId);
+    long double hz = m_clock.clockHz();
+    long double elapsed = now - m_startTime;
+    SetWindowText(FormatTitle(name, elapsed, hz));
+    CopyTip(m_notifyIcon, FormatTrayTip(name, elapsed));
+    Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
+}
+
+void CFerroxFrame::OnGetMinMaxInfo(MINMAXINFO* info) {
+    CFrameWnd::OnGetMinMaxInfo(info);
+    CRect smallest = kSmallestClient;
+    CalcWindowRect(&smallest);
+    CRect largest = kLargestClient;
+    CalcWindowRect(&largest);
+    info->ptMinTrackSize = CPoint{smallest.Width(), smallest.Height()};
+    info->ptMaxTrackSize = CPoint{largest.Width(), largest.Height()};
+}
+
+void CFerroxFrame::OnPaint(CDC& dc) { DrawScene(dc); }
+
+void CFerroxFrame::DrawScene(CDC&) {
+    // Advancing, rendering and showing the AnimationScene's frame belongs here once the scene
+    // exists; until then the client area keeps its background.
+}
+
+bool CFerroxFrame::OnEraseBkgnd(CDC& dc) {
+    // Without a frame buffer of the scene the default background stays.
+    return CFrameWnd::OnEraseBkgnd(dc);
+}
+
+void CFerroxFrame::OnMouseMove(CPoint point) {
+    SetCursor(StandardCursor::Hand);
+    TrackMouseEvent(TME_HOVER | TME_LEAVE, HOVER_DEFAULT);
+    ClientToScreen(&point);
+    m_toolTip.TrackPosition(point.x + 16, point.y);
+}
+
+void CFerroxFrame::OnLButtonDown(CPoint) { SendCommand(kCmdHomePage); }
+
+void CFerroxFrame::OnMouseHover(CPoint) {
+    TOOLINFO info;
+    if (m_toolTip.GetToolInfo(&info, this, kHomePageToolId)) {
+        m_toolTip.TrackActivate(true, &info);
+    }
+}
+
+void CFerroxFrame::OnMouseLeave() {
+    TOOLINFO info;
+    if (m_toolTip.GetToolInfo(&info, this, kHomePageToolId)) {
+        m_toolTip.TrackActivate(false, &info);
+    }
+}
+
+std::intptr_t CFerroxFrame::OnUserMessage(unsigned message, std::uintptr_t, std::intptr_t lParam) {
+    if (message != kTrayCallbackMessage) {
+        return 0;
+    }
+    if (lParam == WM_LBUTTONDOWN) {
+        PostCommand(kCmdShow);
+    } else if (lParam == WM_RBUTTONDOWN) {
+        ShowTrayMenu();
+    }
+    return 0;
+}
+
+void CFerroxFrame::ShowTrayMenu() {
+    CMenu menu;
+    if (!menu.LoadMenu(kTrayMenuId)) {
+        return;
+    }
+    if (CMenu* popup = menu.GetSubMenu(0)) {
+        popup->SetDefaultItem(kCmdShow);
+        CPoint cursor;
+        GetCursorPos(&cursor);
+        SetForegroundWindow();
+        UpdateWindow();
+        popup->TrackPopupMenu(TPM_BOTTOMALIGN | TPM_CENTERALIGN | TPM_RIGHTBUTTON, cursor.x,
+                              cursor.y, this);
+    }
+    menu.DestroyMenu();
+}
+
+void CFerroxFrame::OnFrameCommand(unsigned id) {
+    switch (id) {
+    case kCmdAnimated: SetAnimated(m_animated == 0); break;
+    case kCmdMinimize: ShowWindow(SW_MINIMIZE); break;
+    case kCmdShow: ShowFromTray(); break;
+    default: break;
+    }
+}
+
+void CFerroxFrame::OnUpdateFrameCommand(CCmdUI& item) {
+    if (item.m_nID == kCmdAnimated) {
+        item.SetCheck(m_animated);
+    }
+}
+
+void CFerroxFrame::SetAnimated(bool on) {
+    if (on == (m_animated != 0)) {
+        return;
+    }
+    // The scene's time is reset and its animation started (or stopped) here once it exists.
+    m_animated = on ? 1 : 0;
+    InvalidateRect(false);
+    UpdateWindow();
+}
+
+void CFerroxFrame::ShowFromTray() {
+    std::uint32_t exStyle = GetExStyle();
+    exStyle &= ~WS_EX_TOOLWINDOW;
+    exStyle |= WS_EX_APPWINDOW;
+    SetExStyle(exStyle);
+    ShowWindow(SW_SHOWNORMAL);
+    SetForegroundWindow();
+}

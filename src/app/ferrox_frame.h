@@ -1,0 +1,68 @@
+// The main window: menu bar, the logo's client area (a link to the home page), run time and
+// clock in the title and the tray tip, refreshed by a 100 ms timer, and the tray icon's menu.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/frame_clock.h"
+#include "platform/frame_wnd.h"
+#include "platform/shell.h"
+#include "platform/tool_tip.h"
+
+inline constexpr unsigned kRefreshTimerId = 57728;
+inline constexpr unsigned kRefreshMilliseconds = 100;
+inline constexpr unsigned kTrayCallbackMessage = 0x500;
+inline constexpr unsigned kHomePageToolId = 126;
+
+class CFerroxFrame : public CFrameWnd {
+public:
+    explicit CFerroxFrame(FrameClock clock = FrameClock{});
+    ~CFerroxFrame() override;
+
+    virtual void UpdateTitle();
+    virtual void OnFrameCommand(unsigned id);
+    virtual void OnUpdateFrameCommand(CCmdUI& item);
+    virtual void DrawScene(CDC& dc);
+
+    void SetAnimated(bool on);
+    void ShowFromTray();
+
+    bool PreCreateWindow(CREATESTRUCT& cs) override;
+    int OnCreate() override;
+    void OnDestroy() override;
+    void OnSize(int clientWidth, int clientHeight) override;
+    void OnTimer(unsigned id) override;
+    void OnGetMinMaxInfo(MINMAXINFO* info) override;
+    void OnPaint(CDC& dc) override;
+    bool OnEraseBkgnd(CDC& dc) override;
+    void OnMouseMove(CPoint point) override;
+    void OnLButtonDown(CPoint point) override;
+    void OnMouseHover(CPoint point) override;
+    void OnMouseLeave() override;
+    std::intptr_t OnUserMessage(unsigned message, std::uintptr_t wParam,
+                                std::intptr_t lParam) override;
+
+    NOTIFYICONDATA m_notifyIcon{};
+    int m_animated = 1;
+    // The logo's AnimationScene is not part of Ferrox yet; the frame's client area shows only its
+    // background until it is (see OnCreate, SetAnimated and DrawScene).
+    CToolTipCtrl m_toolTip;
+    float m_startTime = 0.0f;
+    float m_lastPaintTime = 0.0f;
+
+protected:
+    std::span<const CommandMapEntry> GetCommandMap() const override;
+
+private:
+    void CreateToolTip();
+    void ShowTrayMenu();
+
+    FrameClock m_clock;
+    std::string m_toolTipText;
+};
+
+// The title and the tray tip for a run time of elapsedSeconds and a clock of clockHz.
+std::string FormatTitle(const std::string& name, long double elapsedSeconds, long double clockHz);
+std::string FormatTrayTip(const std::string& name, long double elapsedSeconds);

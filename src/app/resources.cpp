@@ -1,0 +1,90 @@
+#include "app/resources.h"
+
+#include "app/app_icon.h"
+#include "app/command_ids.h"
+
+namespace {
+constexpr MenuItemResource kSeparator{nullptr, 0, {}};
+
+constexpr MenuItemResource Item(const char* text, unsigned id) { return {text, id, {}}; }
+
+// Shared by the menu bar and the tray menu.
+constexpr MenuItemResource kThreadItems[] = {
+    Item("&Automatic", kCmdAutomaticThreads),
+    kSeparator,
+    Item("&1 Thread", kCmdOneThread),
+    Item("&2 Threads", kCmdTwoThreads),
+    Item("&4 Threads", kCmdFourThreads),
+    Item("&8 Threads", kCmdEightThreads),
+    kSeparator,
+    Item("1&6 Threads?!?", kCmdSixteenThreads),
+};
+
+constexpr MenuItemResource kMainSettings[] = {
+    Item("&Minimize", kCmdMinimize),
+    kSeparator,
+    {"Threads", 0, kThreadItems},
+    kSeparator,
+    Item("&1 Low Priority", kCmdLowPriority),
+    Item("&2 Normal Priority", kCmdNormalPriority),
+    Item("&3 High Priority", kCmdHighPriority),
+    Item("&4 Realtime Priority", kCmdRealtimePriority),
+    kSeparator,
+    Item("&Animated", kCmdAnimated),
+    kSeparator,
+    Item("&Exit", kCmdExit),
+};
+
+constexpr MenuItemResource kMainHelp[] = {
+    Item("&About", kCmdAbout),
+    Item("&Home Page", kCmdHomePage),
+};
+
+constexpr MenuItemResource kMainSharing[] = {
+    Item("CPU && Overclocking Database", kCmdSharingDatabase),
+    kSeparator,
+    Item("Settings...", kCmdSharingSettings),
+};
+
+constexpr MenuItemResource kMainMenu[] = {
+    {"&Settings", 0, kMainSettings},
+    {"&Help", 0, kMainHelp},
+    {"Sharing", 0, kMainSharing},
+};
+
+constexpr MenuItemResource kTraySettings[] = {
+    Item("&Show", kCmdShow),
+    kSeparator,
+    {"Threads", 0, kThreadItems},
+    kSeparator,
+    Item("Low Priority", kCmdLowPriority),
+    Item("Normal Priority", kCmdNormalPriority),
+    Item("High Priority", kCmdHighPriority),
+    Item("Realtime Priority", kCmdRealtimePriority),
+    kSeparator,
+    Item("&Animated", kCmdAnimated),
+    kSeparator,
+    Item("&Exit", kCmdExit),
+};
+
+constexpr MenuItemResource kTrayMenu[] = {
+    {"&Settings", 0, kTraySettings},
+};
+
+constexpr MenuResource kMenus[] = {
+    {kMainResourceId, kMainMenu},
+    {kTrayMenuId, kTrayMenu},
+};
+
+constexpr StringResource kStrings[] = {
+    {kMainResourceId, "Ferrox"},
+};
+}  // namespace
+
+const ResourceTable& FerroxResources() {
+    static const IconResource icons[] = {
+        {kMainResourceId, kAppIconSide, kAppIconSide, AppIconPixels()},
+    };
+    static const ResourceTable table{kMenus, kStrings, icons};
+    return table;
+}

@@ -1,0 +1,6 @@
+// Ferrox's own resources: the menu bar (101), the tray menu (102), the icon and title (101).
+#pragma once
+
+#include "platform/resources.h"
+
+const ResourceTable& FerroxResources();

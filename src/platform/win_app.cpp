@@ -1,0 +1,99 @@
+#include "platform/win_app.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include <QApplication>
+
+#include "platform/display_check.h"
+#include "platform/frame_wnd.h"
+#include "platform/resources.h"
+#include "platform/window_defs.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+
+const CommandMapEntry kFrameworkCommands[] = {
+    {ID_APP_EXIT, [](CCmdTarget& app, unsigned) { static_cast<CWinApp&>(app).OnAppExit(); },
+     nullptr},
+};
+
+const char* ProgramName(int argc, char** argv) {
+    if (argc < 1 || argv == nullptr || argv[0] == nullptr) {
+        return "ferrox";
+    }
+    const char* slash = std::strrchr(argv[0], '/');
+    return slash != nullptr ? slash + 1 : argv[0];
+}
+}  // namespace
+
+CWinApp::CWinApp(const char* appName) : m_appName(appName != nullptr ? appName : "") {
+    if (g_app == nullptr) {
+        g_app = this;
+    }
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+int CWinApp::InitInstance() { return QApplication::instance() != nullptr ? 1 : 0; }
+
+int CWinApp::ExitInstance() { return 0; }
+
+int CWinApp::Run() {
+    if (m_pMainWnd == nullptr || QApplication::instance() == nullptr) {
+        return 0;
+    }
+    return QApplication::exec();
+}
+
+void CWinApp::OnAppExit() {
+    if (m_pMainWnd != nullptr) {
+        m_pMainWnd->OnClose();
+    }
+}
+
+bool CWinApp::OnCmdMsg(unsigned id, CommandPhase phase, CCmdUI* item) {
+    return CCmdTarget::OnCmdMsg(id, phase, item) ||
+           DispatchCommandMap(kFrameworkCommands, *this, id, phase, item);
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+void AfxPostQuitMessage(int exitCode) {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        // Queued like WM_QUIT: the loop ends when control returns to it.
+        QMetaObject::invokeMethod(app, [exitCode] { QCoreApplication::exit(exitCode); },
+                                  Qt::QueuedConnection);
+    }
+}
+
+int AfxWinMain(int argc, char** argv, const ResourceTable& resources) {
+    const char* program = ProgramName(argc, argv);
+    std::string reason;
+    if (!DisplayAvailable(&reason)) {
+        std::fprintf(stderr, "%s: %s\n", program, reason.c_str());
+        return 1;
+    }
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr) {
+        std::fprintf(stderr, "%s: no application object\n", program);
+        return 1;
+    }
+    AfxSetResourceTable(&resources);
+    QApplication toolkit(argc, argv);
+    // The program ends when its main window is destroyed, not when windows are hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (!app->InitInstance()) {
+        app->ExitInstance();
+        AfxSetResourceTable(nullptr);
+        return 1;
+    }
+    app->Run();
+    int exitCode = app->ExitInstance();
+    AfxSetResourceTable(nullptr);
+    return exitCode;
+}
