@@ -235,4 +235,33 @@ TEST(BmpWriteTest, SaveCreatesAFileAnewAndLoadReadsIt) {
     EXPECT_FALSE(saveBmpFile(nullptr, image.get(), 0));
 }
 
+// The first input the fuzzer stopped on: a 2 x 2 32-bit file with six bytes between headers and
+// pixels. The fault was the fuzzer's memory stream (it zeroes the last byte of a full buffer),
+// but the file stays here as a write-and-read-again case whose last pixel byte must survive.
+TEST(BmpWriteTest, FuzzerFileWithGapBeforePixelsSurvivesWriteAndRead) {
+    const Bytes input = {
+        0x42, 0x4d, 0x4c, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3c, 0x00, 0x00, 0x00, 0x28, 0x00,
+        0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x20, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x0a, 0x11, 0x18,
+        0x1f, 0x26, 0x2d, 0x34, 0x3b, 0x42, 0x49, 0x50, 0x57, 0x5e, 0x65, 0x6c,
+    };
+    ImagePtr image = readBytes(input);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->format, A8R8G8B8);
+    EXPECT_EQ(imageRow(image.get(), 1, 8), Bytes(input.begin() + 68, input.end()));
+
+    FilePtr file(std::tmpfile());
+    ASSERT_TRUE(writeBmp(file.get(), image.get()));
+    const Bytes written = contentsOf(file.get());
+    ASSERT_EQ(written.size(), 54u + 16);
+    Bytes storedRows(input.begin() + 68, input.end());  // the last image row goes first
+    storedRows.insert(storedRows.end(), input.begin() + 60, input.begin() + 68);
+    EXPECT_EQ(Bytes(written.begin() + 54, written.end()), storedRows);
+    ImagePtr back = readBytes(written);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(imageRow(back.get(), 0, 8), imageRow(image.get(), 1, 8));
+    EXPECT_EQ(imageRow(back.get(), 1, 8), imageRow(image.get(), 0, 8));
+}
+
 }  // namespace
