@@ -1,6 +1,8 @@
 #include "image/blit.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -68,6 +70,31 @@ bool planCopy(int destinationX, int destinationY, int destinationW, int destinat
     return plan.firstRow < plan.endRow && plan.firstColumn < plan.endColumn;
 }
 
+bool rangesOverlap(const std::uint8_t* a, std::size_t aBytes, const std::uint8_t* b, std::size_t bBytes) {
+    const auto aStart = reinterpret_cast<std::uintptr_t>(a);
+    const auto bStart = reinterpret_cast<std::uintptr_t>(b);
+    return aStart < bStart + bBytes && bStart < aStart + aBytes;
+}
+
+// An A8R8G8B8 destination stores Color32 words as they are, so the samples of a plain copy can land
+// in its row directly instead of passing through the row buffer. Not when the destination run is
+// misaligned for words or might overlap the source row being read.
+Color32* directDestination(const Surface& destination, int x, int y, int count, const Surface& source, int sourceRow) {
+    if (destination.format() != A8R8G8B8) {
+        return nullptr;
+    }
+    std::uint8_t* run = destination.rowAddress(y) + static_cast<std::ptrdiff_t>(x) * 4;
+    if (reinterpret_cast<std::uintptr_t>(run) % alignof(Color32) != 0) {
+        return nullptr;
+    }
+    if (static_cast<unsigned>(sourceRow) < static_cast<unsigned>(source.height()) &&
+        rangesOverlap(run, static_cast<std::size_t>(count) * 4, source.rowAddress(sourceRow),
+                      static_cast<std::size_t>(source.width()) * 4)) {
+        return nullptr;
+    }
+    return reinterpret_cast<Color32*>(run);
+}
+
 template <bool kBlend>
 void copyRectangle(std::uint8_t* destinationPixels, int destinationX, int destinationY, int destinationW,
                    int destinationH, int destinationWidth, int destinationHeight, PixelFormat destinationFormat,
@@ -108,7 +135,14 @@ void copyRectangle(std::uint8_t* destinationPixels, int destinationX, int destin
     long long v = (static_cast<long long>(sourceY) << 12) + plan.firstRow * plan.dv;
     for (long long row = plan.firstRow; row < plan.endRow; ++row, v += plan.dv) {
         const int y = static_cast<int>(destinationY + row);
-        source.getSpanClipped(samples.data(), u, static_cast<int>(v >> 12), n, du);
+        const int sourceRow = static_cast<int>(v >> 12);
+        if constexpr (!kBlend) {
+            if (Color32* direct = directDestination(destination, x, y, n, source, sourceRow)) {
+                source.getSpanClipped(direct, u, sourceRow, n, du);
+                continue;
+            }
+        }
+        source.getSpanClipped(samples.data(), u, sourceRow, n, du);
         if constexpr (kBlend) {
             Color32* d = below.data();
             const Color32* s = samples.data();

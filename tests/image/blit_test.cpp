@@ -157,6 +157,38 @@ TEST(StretchBlit, RefusesCoordinatesBeyondTheFixedPointRange) {
     }
 }
 
+TEST(StretchBlit, CopiesWithinOneImageReadTheRowBeforeWriting) {
+    struct Case {
+        int dx, dy, sx, sy;
+        std::vector<std::uint32_t> expected;
+    };
+    const Case cases[] = {
+        {1, 0, 0, 0, {1, 1, 2, 3, 5, 6, 7, 8}},   // overlapping rows, shifted right
+        {0, 0, 1, 0, {2, 3, 4, 0, 5, 6, 7, 8}},   // shifted left: the last sample lies outside
+        {0, 1, 0, 0, {1, 2, 3, 4, 1, 2, 3, 4}},   // row 0 onto row 1
+    };
+    for (const Case& c : cases) {
+        Image* image = createImage(4, 2, A8R8G8B8);
+        const std::uint32_t values[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        std::memcpy(image->pixels, values, sizeof(values));
+        copy(image, c.dx, c.dy, 4, 1, image, c.sx, c.sy, 4, 1);
+        EXPECT_EQ(pixelsOf(image), c.expected) << c.dx << "," << c.dy << " from " << c.sx << "," << c.sy;
+        destroyImage(image);
+    }
+}
+
+TEST(StretchBlit, MisalignedRowsAreCopiedThroughTheRowBuffer) {
+    alignas(4) std::uint8_t destination[1 + 3 * 8] = {};
+    const std::uint32_t source[3] = {0x11111111u, 0x22222222u, 0x33333333u};
+    // Pitch 12 from an odd address: every row is misaligned for 32-bit words.
+    stretchBlit(destination + 1, 0, 0, 3, 2, 3, 2, A8R8G8B8, 12, reinterpret_cast<const std::uint8_t*>(source), 0, 0,
+                3, 1, 3, 1, A8R8G8B8, 12);
+    std::uint32_t row1[3];
+    std::memcpy(row1, destination + 1 + 12, 12);
+    EXPECT_EQ(std::vector<std::uint32_t>(row1, row1 + 3), std::vector<std::uint32_t>(source, source + 3));
+    EXPECT_EQ(destination[0], 0);
+}
+
 TEST(StretchBlit, WideRowsUseAHeapBuffer) {
     Image* source = makePattern(3000, 2);
     Image* destination = createImage(3000, 2, A8R8G8B8);
