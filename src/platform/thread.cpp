@@ -108,9 +108,9 @@ void* ThreadStart(void* argument) {
         std::lock_guard<std::mutex> guard(PriorityLock());
         ApplyThreadNiceLocked(*record);
     }
+    UnblockThreadSignals();
     // Created suspended: wait here, before any of the caller's code runs.
     WaitWhileSuspended(record.get());
-    UnblockThreadSignals();
     start->proc(start->param);
     EndThread(record);
     AttachSignalRecord(nullptr);

@@ -80,9 +80,10 @@ void WaitWhileSuspended(ThreadRecord* record) {
     sigaddset(&resume, ResumeSignal());
     sigset_t saved;
     pthread_sigmask(SIG_BLOCK, &resume, &saved);
+    // Inside the suspend handler the suspend signal is already blocked; a thread waiting to start
+    // keeps it open, so a suspend request that arrives meanwhile is acknowledged by the handler.
     sigset_t waitMask = saved;
     sigdelset(&waitMask, ResumeSignal());
-    sigaddset(&waitMask, SuspendSignal());
     while (record->suspendCount.load() > 0) sigsuspend(&waitMask);
     pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }

@@ -36,12 +36,13 @@ DWORD SuspendThread(HANDLE thread) {
         SuspendDeferral deferral;
         std::lock_guard<std::mutex> guard(record->lock);
         if (!record->alive) return kFailed;
-        previous = record->suspendCount.fetch_add(1);
-        if (previous == 0) {
+        // Stale acknowledgements (from a stop that outlasted its wait) go before the count rises.
+        if (record->suspendCount.load() == 0) {
             while (sem_trywait(&record->suspendAck) == 0) {
             }
-            pthread_kill(record->pthread, SuspendSignalNumber());
         }
+        previous = record->suspendCount.fetch_add(1);
+        if (previous == 0) pthread_kill(record->pthread, SuspendSignalNumber());
     }
     if (previous == 0) WaitForStop(*record);
     return static_cast<DWORD>(previous);

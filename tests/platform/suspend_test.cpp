@@ -1,0 +1,98 @@
+// Suspend and resume stop a thread wherever it is and keep its state.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "platform/thread.h"
+
+namespace {
+
+struct Spinner {
+    std::atomic<bool> stop{false};
+    std::atomic<unsigned long long> steps{0};
+};
+
+UINT SpinProc(LPVOID param) {
+    auto* spinner = static_cast<Spinner*>(param);
+    while (!spinner->stop.load(std::memory_order_relaxed)) spinner->steps.fetch_add(1, std::memory_order_relaxed);
+    return 0;
+}
+
+unsigned long long CpuNanoseconds(HANDLE thread) {
+    FILETIME user{};
+    EXPECT_EQ(GetThreadTimes(thread, nullptr, nullptr, nullptr, &user), TRUE);
+    return ((static_cast<unsigned long long>(user.dwHighDateTime) << 32) | user.dwLowDateTime) * 100;
+}
+
+// Polls until the spinner has advanced past mark (bounded, so a fault fails instead of hanging).
+bool AdvancesPast(const Spinner& spinner, unsigned long long mark) {
+    for (int attempt = 0; attempt < 5000; ++attempt) {
+        if (spinner.steps.load() > mark) return true;
+        Sleep(1);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(SuspendTest, SuspendedThreadMakesNoProgressAndResumesWhereItWas) {
+    Spinner spinner;
+    CWinThread* thread = AfxBeginThread(SpinProc, &spinner, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(thread, nullptr);
+    thread->m_bAutoDelete = FALSE;
+    ResumeThread(thread->m_hThread);
+    ASSERT_TRUE(AdvancesPast(spinner, 1000));
+
+    EXPECT_EQ(SuspendThread(thread->m_hThread), 0u);
+    const unsigned long long stepsAtSuspend = spinner.steps.load();
+    const unsigned long long cpuAtSuspend = CpuNanoseconds(thread->m_hThread);
+    Sleep(150);
+    EXPECT_EQ(spinner.steps.load(), stepsAtSuspend);
+    EXPECT_LT(CpuNanoseconds(thread->m_hThread) - cpuAtSuspend, 5000000ull);  // under 5 ms of 150
+
+    // Counted: two suspends need two resumes.
+    EXPECT_EQ(SuspendThread(thread->m_hThread), 1u);
+    EXPECT_EQ(ResumeThread(thread->m_hThread), 2u);
+    Sleep(20);
+    EXPECT_EQ(spinner.steps.load(), stepsAtSuspend);
+    EXPECT_EQ(ResumeThread(thread->m_hThread), 1u);
+    EXPECT_TRUE(AdvancesPast(spinner, stepsAtSuspend));
+    EXPECT_EQ(ResumeThread(thread->m_hThread), 0u);  // not suspended: nothing to undo
+
+    spinner.stop.store(true);
+    EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(SuspendThread(thread->m_hThread), 0xFFFFFFFFu);  // ended
+    delete thread;
+}
+
+TEST(SuspendTest, ThreadCreatedSuspendedWaitsForItsResume) {
+    Spinner spinner;
+    CWinThread* thread = AfxBeginThread(SpinProc, &spinner, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(thread, nullptr);
+    thread->m_bAutoDelete = FALSE;
+    Sleep(50);
+    EXPECT_EQ(spinner.steps.load(), 0ull);
+    EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(ResumeThread(thread->m_hThread), 1u);
+    EXPECT_TRUE(AdvancesPast(spinner, 0));
+    spinner.stop.store(true);
+    EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 10000), WAIT_OBJECT_0);
+    delete thread;
+}
+
+TEST(SuspendTest, SuspendingAThreadThatIsEndingNeverHangs) {
+    // Many short threads suspended and resumed around their end: every call returns.
+    for (int round = 0; round < 50; ++round) {
+        Spinner spinner;
+        spinner.stop.store(true);
+        CWinThread* thread = AfxBeginThread(SpinProc, &spinner, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+        ASSERT_NE(thread, nullptr);
+        thread->m_bAutoDelete = FALSE;
+        ResumeThread(thread->m_hThread);
+        const DWORD previous = SuspendThread(thread->m_hThread);
+        if (previous != 0xFFFFFFFFu) ResumeThread(thread->m_hThread);
+        EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 10000), WAIT_OBJECT_0);
+        delete thread;
+    }
+}
