@@ -38,11 +38,15 @@ LoadWorkers::LoadWorkers() {
 
 LoadWorkers::~LoadWorkers() {
     StopWorkers();
-    // Workers still inside a pass read this object: wait until they have all ended.
+    WaitForStoppedWorkers();  // workers still inside a pass read this object
+}
+
+void LoadWorkers::WaitForStoppedWorkers() {
     for (CWinThread* worker : m_lingering) {
         WaitForSingleObject(worker->m_hThread, INFINITE);
         delete worker;
     }
+    m_lingering.clear();
 }
 
 void LoadWorkers::StartWorkers(unsigned count) {

@@ -39,24 +39,35 @@ public:
 
     unsigned WorkerSlotCount() const { return static_cast<unsigned>(m_workers.size()); }
 
+    // Waits until every worker told to quit has ended (the destructor does this too).
+    void WaitForStoppedWorkers();
+
+    // Called on the worker thread at the start of every pass, after the pass's priorities are
+    // set; tests observe the passes through it. Set it before StartWorkers.
+    using PassObserver = void (*)(LoadWorkers& workers, void* context);
+    void SetPassObserver(PassObserver observer, void* context) {
+        m_passObserver = observer;
+        m_passObserverContext = context;
+    }
+
     std::vector<CWinThread*> m_workers;  // null when empty; slot i holds worker i
     std::uint32_t m_workerCount = 0;
     // Read by the workers at every pass start, without a lock.
     std::atomic<std::uint32_t> m_priorityClass{NORMAL_PRIORITY_CLASS};
     std::atomic<std::int32_t> m_threadPriority{THREAD_PRIORITY_NORMAL};
 
-protected:
-    // Called on the worker thread at the start of every pass, after the pass's priorities are
-    // set. Does nothing; tests observe the passes through it.
-    virtual void OnPassStarting() {}
-
 private:
+    void NotifyPassStarting() {
+        if (m_passObserver != nullptr) m_passObserver(*this, m_passObserverContext);
+    }
     // Deletes the thread objects of stopped workers that have ended since.
     void ReapLingeringWorkers();
 
     // Workers told to quit that had not ended within their wait; their objects are kept until they
     // have, and the destructor waits for them (they still read the priority pair).
     std::vector<CWinThread*> m_lingering;
+    PassObserver m_passObserver = nullptr;
+    void* m_passObserverContext = nullptr;
 };
 
 // The controlling function of every worker: param is the LoadWorkers object (null: returns 0 at

@@ -140,7 +140,7 @@ DWORD LoadWorkers::RunSseKernel() {
         }
         SetPriorityClass(process, m_priorityClass.load(std::memory_order_relaxed));
         SetThreadPriority(thread, m_threadPriority.load(std::memory_order_relaxed));
-        OnPassStarting();
+        NotifyPassStarting();
         RunSseKernelPass(workArea, v0, v1, passLength);
         SetPriorityClass(process, NORMAL_PRIORITY_CLASS);
         SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);

@@ -87,7 +87,7 @@ DWORD LoadWorkers::RunX87Kernel() {
         if (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) return 0;
         SetPriorityClass(process, REALTIME_PRIORITY_CLASS);
         SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
-        OnPassStarting();
+        NotifyPassStarting();
         RunX87KernelPass(a, b, &passLength, &step);
         SetPriorityClass(process, savedClass);
         SetThreadPriority(thread, savedPriority);
