@@ -50,8 +50,11 @@ void Surface::selectRoutines(PixelFormat format) {
 void Surface::attach(std::uint8_t* pixels, int width, int height, PixelFormat format, int pitch,
                      const Color32* palette, int count) {
     m_sourceImage = nullptr;
-    m_width = width;
-    m_height = height;
+    // Without pixels, or with a negative side, there is nothing to reach: an empty surface keeps
+    // the unsigned bounds tests of every access meaningful.
+    const bool empty = pixels == nullptr || width <= 0 || height <= 0;
+    m_width = empty ? 0 : width;
+    m_height = empty ? 0 : height;
     m_pitch = pitch;
     m_pixels = pixels;
     selectRoutines(format);

@@ -38,7 +38,8 @@ public:
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
-    // Copies min(count, 256) palette entries and zero-fills the rest.
+    // Copies min(count, 256) palette entries and zero-fills the rest. Absent pixels or a side of 0
+    // or less give an empty surface.
     void attach(std::uint8_t* pixels, int width, int height, PixelFormat format, int pitch,
                 const Color32* palette, int count);
     void attachNoPalette(std::uint8_t* pixels, int width, int height, PixelFormat format, int pitch);

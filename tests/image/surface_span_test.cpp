@@ -169,4 +169,30 @@ TEST(SurfaceSpan, DetachedAndNewSurfacesAreEmpty) {
     EXPECT_EQ(pixel, 0x12345678u);
 }
 
+TEST(SurfaceSpan, AbsentPixelsOrNegativeSidesGiveAnEmptySurface) {
+    std::uint32_t pixel = 0x12345678u;
+    auto* bytes = reinterpret_cast<std::uint8_t*>(&pixel);
+    struct Case {
+        std::uint8_t* pixels;
+        int width, height;
+    };
+    const Case cases[] = {{nullptr, 4, 4}, {bytes, -1, 1}, {bytes, 1, -1}, {bytes, INT_MIN, INT_MIN}, {bytes, 0, 1}};
+    for (const Case& c : cases) {
+        Surface surface;
+        surface.attachNoPalette(c.pixels, c.width, c.height, A8R8G8B8, 4);
+        EXPECT_EQ(surface.width(), 0);
+        EXPECT_EQ(surface.height(), 0);
+        surface.putPixel(0, 0, 1);
+        surface.putPixel(5, 0, 1);
+        const std::uint32_t values[2] = {1, 2};
+        surface.putSpanClipped(values, 0, 0, 2);
+        surface.drawLine(0, 0, 3, 0, 1);
+        std::uint32_t out[2] = {7, 7};
+        surface.getSpanClipped(out, 0, 0, 2, 4096);
+        EXPECT_EQ(out[0], 0u);
+        EXPECT_EQ(surface.getPixel(0, 0), 0u);
+        EXPECT_EQ(pixel, 0x12345678u);
+    }
+}
+
 }  // namespace
