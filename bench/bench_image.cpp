@@ -98,4 +98,6 @@ BENCHMARK(BM_Memcpy)->Name("BM_Memcpy/upload_256x256")->Arg(256 * 256 * 4);
 BENCHMARK(BM_StretchBlit1to1);
 BENCHMARK(BM_Memcpy)->Name("BM_Memcpy/blit_256x256")->Arg(256 * 256 * 4);
 BENCHMARK(BM_StretchBlit2to1);
+BENCHMARK(BM_Memcpy)->Name("BM_Memcpy/blit_2to1_256x256")->Arg(256 * 256 * 4);
 BENCHMARK(BM_GenerateLevelsBox256);
+BENCHMARK(BM_Memcpy)->Name("BM_Memcpy/levels_256x256")->Arg(256 * 256 * 4);
