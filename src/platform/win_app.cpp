@@ -12,6 +12,9 @@
 
 namespace {
 CWinApp* g_app = nullptr;
+// Whether Run's message loop is running: Qt remembers a quit request made with no loop running
+// and would end every later nested loop (menus) with it.
+bool g_messageLoopRunning = false;
 
 const CommandMapEntry kFrameworkCommands[] = {
     {ID_APP_EXIT, [](CCmdTarget& app, unsigned) { static_cast<CWinApp&>(app).OnAppExit(); },
@@ -47,7 +50,10 @@ int CWinApp::Run() {
     if (m_pMainWnd == nullptr || QApplication::instance() == nullptr) {
         return 0;
     }
-    return QApplication::exec();
+    g_messageLoopRunning = true;
+    int result = QApplication::exec();
+    g_messageLoopRunning = false;
+    return result;
 }
 
 void CWinApp::OnAppExit() {
@@ -66,8 +72,14 @@ CWinApp* AfxGetApp() { return g_app; }
 void AfxPostQuitMessage(int exitCode) {
     if (QCoreApplication* app = QCoreApplication::instance()) {
         // Queued like WM_QUIT: the loop ends when control returns to it.
-        QMetaObject::invokeMethod(app, [exitCode] { QCoreApplication::exit(exitCode); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app,
+            [exitCode] {
+                if (g_messageLoopRunning) {
+                    QCoreApplication::exit(exitCode);
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 

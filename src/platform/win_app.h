@@ -38,7 +38,7 @@ public:
 
 CWinApp* AfxGetApp();
 
-// Ends the message loop with exitCode once control returns to it.
+// Ends Run's message loop with exitCode once control returns to it (nothing when it is not running).
 void AfxPostQuitMessage(int exitCode);
 
 // The program's entry: checks that a display is there (else one line on stderr and status 1),
