@@ -77,9 +77,11 @@ TEST(ThreadTest, EndedThreadDropsMessagesAndItsHandleBecomesUnknown) {
 }
 
 TEST(ThreadTest, SelfDeletingThreadObjectLeavesAFailingHandle) {
-    CWinThread* thread = AfxBeginThread(ReturnAtOnceProc, nullptr);
+    // Read the handle while the thread cannot run yet: once it runs, its object may be gone.
+    CWinThread* thread = AfxBeginThread(ReturnAtOnceProc, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     ASSERT_NE(thread, nullptr);
-    const HANDLE handle = thread->m_hThread;  // the object may be gone from here on
+    const HANDLE handle = thread->m_hThread;
+    ResumeThread(handle);
     const DWORD result = WaitForSingleObject(handle, kGenerousWaitMs);
     EXPECT_TRUE(result == WAIT_OBJECT_0 || result == WAIT_FAILED) << result;
     for (int attempt = 0; attempt < 1000 && WaitForSingleObject(handle, 0) != WAIT_FAILED; ++attempt) Sleep(1);
