@@ -18,12 +18,14 @@ TEST(TimingTest, SecondsIncrease) {
     EXPECT_GT(GetSeconds(), start);
 }
 
-// One test, because the calibration happens once per process.
+// One test, because the calibration happens once per process (a repeated run sees it done).
 TEST(TimingTest, FirstClockMeasurementCalibratesForAFifthOfASecond) {
+    static bool firstRunInProcess = true;
     const long double before = GetSeconds();
     const long double firstHz = MeasureClockHz();
     const long double afterFirst = GetSeconds();
-    EXPECT_GE(afterFirst - before, 0.2L);
+    if (firstRunInProcess) EXPECT_GE(afterFirst - before, 0.2L);
+    firstRunInProcess = false;
     const long double secondHz = MeasureClockHz();
     EXPECT_LT(GetSeconds() - afterFirst, 0.2L) << "only the first call calibrates";
     // The time-stamp counter of any x86-64 processor runs between 100 MHz and 10 GHz.
