@@ -24,7 +24,9 @@ TEST(TimingTest, FirstClockMeasurementCalibratesForAFifthOfASecond) {
     const long double before = GetSeconds();
     const long double firstHz = MeasureClockHz();
     const long double afterFirst = GetSeconds();
-    if (firstRunInProcess) EXPECT_GE(afterFirst - before, 0.2L);
+    if (firstRunInProcess) {
+        EXPECT_GE(afterFirst - before, 0.2L);
+    }
     firstRunInProcess = false;
     const long double secondHz = MeasureClockHz();
     EXPECT_LT(GetSeconds() - afterFirst, 0.2L) << "only the first call calibrates";
