@@ -178,10 +178,9 @@ void CMenu::UpdateItems(CCmdTarget& route) {
         CCmdUI state(ActionCommandId(item));
         state.DoUpdate(route);
         item->setEnabled(state.IsEnabled());
-        if (state.CheckWasSet()) {
-            item->setCheckable(true);
-        }
-        // Overwrites whatever Qt toggled on its own when the item was last chosen.
+        // Only a checked item is checkable, so unchecked ones show no empty box, as on Windows;
+        // this also overwrites whatever Qt toggled on its own when the item was last chosen.
+        item->setCheckable(state.IsChecked());
         item->setChecked(state.IsChecked());
     }
 }
