@@ -23,8 +23,9 @@ public:
     // Stops every worker, then starts count workers (as many as the table holds). m_workerCount
     // is set to count, also when it is 0. The table owns the thread objects.
     void StartWorkers(unsigned count);
-    // Posts a quit to every worker, then waits for them: 200 ms for each occupied slot, at most
-    // 3.2 s in all however many there are. A worker still inside its pass ends by itself later.
+    // Tells every worker to quit, in slot order: up to 16 workers, each is posted its quit and
+    // waited for up to 200 ms in turn; beyond 16, every quit is posted first and the waits share
+    // the same 3.2 s. A worker still inside its pass then ends by itself at the pass end.
     void StopWorkers();
     // Stop every worker wherever it is, and let them go on; a worker keeps its state.
     void SuspendWorkers();
