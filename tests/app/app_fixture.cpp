@@ -1,6 +1,8 @@
 #include "app_fixture.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QMenu>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QEvent>
 
@@ -13,6 +15,31 @@ void ProcessEvents(int milliseconds) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     } while (timer.elapsed() < milliseconds);
+}
+
+bool WithNextPopup(const std::function<void()>& open, const std::function<void(QMenu*)>& inspect) {
+    bool seen = false;
+    // Polls from inside the popup's own event loop.
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu != nullptr && !seen) {
+            seen = true;
+            inspect(menu);
+            menu->close();
+        }
+    });
+    poll.start();
+    open();
+    QElapsedTimer waited;
+    waited.start();
+    while (!seen && waited.elapsed() < 5000) {
+        ProcessEvents(10);
+    }
+    poll.stop();
+    ProcessEvents(50);  // the popup returns and its choice, if any, is posted
+    return seen;
 }
 
 unsigned LiveWorkerCount(const CFerroxApp& app) {

@@ -2,6 +2,7 @@
 // a running Ferrox application object with its main frame.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,11 @@ struct TestClock {
 void ProcessEvents(int milliseconds = 0);
 
 unsigned LiveWorkerCount(const CFerroxApp& app);
+
+class QMenu;
+// Calls open, then inspect with the first popup menu that appears, and closes that menu; false
+// when none appeared within 5 s.
+bool WithNextPopup(const std::function<void()>& open, const std::function<void(QMenu*)>& inspect);
 
 // InitInstance of a fresh CFerroxApp with the test clock; torn down like the program's exit.
 class RunningApp : public ::testing::Test {

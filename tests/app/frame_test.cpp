@@ -1,6 +1,7 @@
 // The main frame: title and tray tip over the run time, animation switch, showing from the tray,
 // size limits, the tool tip and the client area link.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
@@ -183,26 +184,18 @@ TEST_F(FrameAlone, RightClickOnTheTrayIconOpensTheTrayMenuWithShowInBold) {
     std::string defaultText;
     std::vector<std::string> checked;
     std::vector<std::string> items;
-    bool sawMenu = false;
-    QTimer::singleShot(300, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr) {
-            return;
-        }
-        sawMenu = true;
-        if (menu->defaultAction() != nullptr) {
-            defaultText = menu->defaultAction()->text().toStdString();
-        }
-        for (QAction* action : menu->actions()) {
-            items.push_back(action->text().toStdString());
-            if (action->isChecked()) {
-                checked.push_back(action->text().toStdString());
-            }
-        }
-        menu->close();
-    });
-    emit tray->activated(QSystemTrayIcon::Context);
-    ProcessEvents(600);
+    bool sawMenu = WithNextPopup([&] { emit tray->activated(QSystemTrayIcon::Context); },
+                                 [&](QMenu* menu) {
+                                     if (menu->defaultAction() != nullptr) {
+                                         defaultText = menu->defaultAction()->text().toStdString();
+                                     }
+                                     for (QAction* action : menu->actions()) {
+                                         items.push_back(action->text().toStdString());
+                                         if (action->isChecked()) {
+                                             checked.push_back(action->text().toStdString());
+                                         }
+                                     }
+                                 });
     ASSERT_TRUE(sawMenu);
     EXPECT_EQ(defaultText, "&Show");
     // Only the Animated switch is checked: the frame alone has no application object for the
@@ -211,6 +204,29 @@ TEST_F(FrameAlone, RightClickOnTheTrayIconOpensTheTrayMenuWithShowInBold) {
     ASSERT_FALSE(items.empty());
     EXPECT_EQ(items.front(), "&Show");
     EXPECT_EQ(items.back(), "&Exit");
+}
+
+TEST_F(FrameAlone, ChoosingFromTheTrayMenuReachesTheFrameAsACommand) {
+    QSystemTrayIcon* tray = Tray();
+    ASSERT_NE(tray, nullptr);
+    ASSERT_EQ(frame->m_animated, 1);
+    bool chose = WithNextPopup([&] { emit tray->activated(QSystemTrayIcon::Context); },
+                               [](QMenu* menu) {
+                                   for (QAction* action : menu->actions()) {
+                                       if (action->text() == "&Animated") {
+                                           menu->setActiveAction(action);
+                                           QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return,
+                                                           Qt::NoModifier);
+                                           QApplication::sendEvent(menu, &enter);
+                                       }
+                                   }
+                               });
+    ASSERT_TRUE(chose);
+    EXPECT_EQ(frame->m_animated, 0);
+    // Other tray mouse messages and other user messages do nothing.
+    EXPECT_EQ(frame->OnUserMessage(kTrayCallbackMessage, 0, WM_MBUTTONDOWN), 0);
+    EXPECT_EQ(frame->OnUserMessage(kTrayCallbackMessage + 1, 0, WM_RBUTTONDOWN), 0);
+    EXPECT_EQ(frame->m_animated, 0);
 }
 
 TEST_F(FrameAlone, ClientAreaStaysWithinItsLimitsAndNeverMaximises) {
@@ -308,27 +324,20 @@ TEST_F(FrameInApp, TrayMenuChecksTheApplicationsSettings) {
     QSystemTrayIcon* tray = Frame().GetFrameWidget()->findChild<QSystemTrayIcon*>();
     ASSERT_NE(tray, nullptr);
     std::vector<std::string> checked;
-    bool sawMenu = false;
-    QTimer::singleShot(300, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr) {
-            return;
-        }
-        sawMenu = true;
-        for (QAction* action : menu->actions()) {
-            if (QMenu* threads = action->menu()) {
-                emit threads->aboutToShow();  // as when the submenu opens
-                for (QAction* sub : threads->actions()) {
-                    if (sub->isChecked()) checked.push_back(sub->text().toStdString());
-                }
-            } else if (action->isChecked()) {
-                checked.push_back(action->text().toStdString());
-            }
-        }
-        menu->close();
-    });
-    emit tray->activated(QSystemTrayIcon::Context);
-    ProcessEvents(600);
+    bool sawMenu = WithNextPopup([&] { emit tray->activated(QSystemTrayIcon::Context); },
+                                 [&](QMenu* menu) {
+                                     for (QAction* action : menu->actions()) {
+                                         if (QMenu* threads = action->menu()) {
+                                             emit threads->aboutToShow();  // as when it opens
+                                             for (QAction* sub : threads->actions()) {
+                                                 if (sub->isChecked())
+                                                     checked.push_back(sub->text().toStdString());
+                                             }
+                                         } else if (action->isChecked()) {
+                                             checked.push_back(action->text().toStdString());
+                                         }
+                                     }
+                                 });
     ASSERT_TRUE(sawMenu);
     EXPECT_EQ(checked, (std::vector<std::string>{"&1 Thread", "Normal Priority", "&Animated"}));
 }
