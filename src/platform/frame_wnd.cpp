@@ -197,10 +197,12 @@ void CFrameWnd::MoveWindow(int x, int y, int width, int height, bool repaint) {
     // Before the first show the window manager chooses the place; afterwards the client's top
     // left corner goes to (x, y).
     if (widget->isVisible()) {
+        // setGeometry places the inside of the window; the window manager's border goes around.
         QPoint origin = widget->View()->mapTo(widget, QPoint(0, 0));
-        widget->move(x - origin.x(), y - origin.y());
+        widget->setGeometry(x - origin.x(), y - origin.y(), width, height + menuHeight);
+    } else {
+        widget->resize(width, height + menuHeight);
     }
-    widget->resize(width, height + menuHeight);
     if (repaint) {
         InvalidateRect(true);
     }

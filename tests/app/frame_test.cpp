@@ -258,6 +258,19 @@ TEST_F(FrameAlone, ClientAreaStaysWithinItsLimitsAndNeverMaximises) {
     EXPECT_FALSE(frame->IsZoomed());
 }
 
+TEST_F(FrameAlone, MoveWindowPlacesTheClientAreasCorner) {
+    frame->MoveWindow(50, 60, 300, 200, true);
+    ProcessEvents();
+    CPoint corner{0, 0};
+    frame->ClientToScreen(&corner);
+    EXPECT_EQ(corner.x, 50);
+    EXPECT_EQ(corner.y, 60);
+    CRect client;
+    frame->GetClientRect(&client);
+    EXPECT_EQ(client.Width(), 300);
+    EXPECT_EQ(client.Height(), 200);
+}
+
 TEST_F(FrameAlone, ToolTipTracksTheMouseWithTheHomePageAddress) {
     TOOLINFO info;
     ASSERT_TRUE(frame->m_toolTip.GetToolInfo(&info, frame.get(), kHomePageToolId));
