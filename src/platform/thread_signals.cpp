@@ -18,6 +18,21 @@ thread_local ThreadRecord* t_signalRecord = nullptr;
 thread_local volatile sig_atomic_t t_deferralDepth = 0;
 thread_local volatile sig_atomic_t t_suspendDeferred = 0;
 
+// Tells the suspender the thread has stopped, then sleeps until resumed. Runs only in the suspend
+// handler, where both signals are blocked except while sigsuspend waits for the resume. A resume
+// followed at once by a new suspend finds the thread still here: every wake-up that still finds
+// the thread suspended acknowledges again (a surplus acknowledgement is cleared before the next
+// suspend).
+void StopWhileSuspended(ThreadRecord* record) {
+    sigset_t waitMask;
+    pthread_sigmask(SIG_SETMASK, nullptr, &waitMask);
+    sigdelset(&waitMask, ResumeSignal());
+    while (record->suspendCount.load() > 0) {
+        sem_post(&record->suspendAck);
+        sigsuspend(&waitMask);
+    }
+}
+
 void OnSuspendSignal(int) {
     const int savedErrno = errno;
     if (t_signalRecord != nullptr) {
@@ -88,17 +103,13 @@ void WaitWhileSuspended(ThreadRecord* record) {
     pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }
 
-void StopWhileSuspended(ThreadRecord* record) {
-    sem_post(&record->suspendAck);
-    WaitWhileSuspended(record);
-}
-
 SuspendDeferral::SuspendDeferral() { t_deferralDepth = t_deferralDepth + 1; }
 
 SuspendDeferral::~SuspendDeferral() {
     t_deferralDepth = t_deferralDepth - 1;
     if (t_deferralDepth == 0 && t_suspendDeferred != 0) {
         t_suspendDeferred = 0;
-        if (t_signalRecord != nullptr) StopWhileSuspended(t_signalRecord);
+        // Stopping happens only inside the handler, with both signals blocked: raise it again.
+        pthread_kill(pthread_self(), SuspendSignal());
     }
 }

@@ -16,8 +16,6 @@ void RestoreSignalMask(const sigset_t* saved);
 
 // Sleeps while the record's suspend count is above 0 (no acknowledgement).
 void WaitWhileSuspended(ThreadRecord* record);
-// Tells the suspender the thread has stopped, then sleeps until resumed.
-void StopWhileSuspended(ThreadRecord* record);
 
 int SuspendSignalNumber();
 int ResumeSignalNumber();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "platform/priority.h"
 #include "platform/thread.h"
 
 namespace {
@@ -95,4 +96,40 @@ TEST(SuspendTest, SuspendingAThreadThatIsEndingNeverHangs) {
         EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 10000), WAIT_OBJECT_0);
         delete thread;
     }
+}
+
+namespace {
+
+UINT PriorityChurnProc(LPVOID param) {
+    auto* spinner = static_cast<Spinner*>(param);
+    while (!spinner->stop.load(std::memory_order_relaxed)) {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+        MSG message;
+        PeekMessage(&message, nullptr, 0, 0, PM_REMOVE);
+        spinner->steps.fetch_add(1, std::memory_order_relaxed);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// A thread is never stopped while it holds one of the platform's locks, so the suspender can go on
+// using the same calls on it (a fault here hangs the test).
+TEST(SuspendTest, SuspendingAThreadInsidePlatformCallsNeverBlocksTheSuspender) {
+    Spinner spinner;
+    CWinThread* thread = AfxBeginThread(PriorityChurnProc, &spinner, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(thread, nullptr);
+    thread->m_bAutoDelete = FALSE;
+    ResumeThread(thread->m_hThread);
+    ASSERT_TRUE(AdvancesPast(spinner, 100));
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_EQ(SuspendThread(thread->m_hThread), 0u);
+        EXPECT_EQ(SetThreadPriority(thread->m_hThread, THREAD_PRIORITY_NORMAL), TRUE);
+        EXPECT_EQ(GetThreadPriority(thread->m_hThread), THREAD_PRIORITY_NORMAL);
+        EXPECT_EQ(PostThreadMessage(thread->m_nThreadID, 0x401, 0, 0), TRUE);
+        ASSERT_EQ(ResumeThread(thread->m_hThread), 1u);
+    }
+    spinner.stop.store(true);
+    EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 10000), WAIT_OBJECT_0);
+    delete thread;
 }

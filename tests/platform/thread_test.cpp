@@ -62,9 +62,10 @@ TEST(ThreadTest, WaitTimesOutWhileTheThreadRunsAndSucceedsAfter) {
 TEST(ThreadTest, EndedThreadDropsMessagesAndItsHandleBecomesUnknown) {
     QueueProbe probe;
     probe.release.store(true);
-    CWinThread* thread = AfxBeginThread(DrainQueueProc, &probe);
+    CWinThread* thread = AfxBeginThread(DrainQueueProc, &probe, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     ASSERT_NE(thread, nullptr);
-    thread->m_bAutoDelete = FALSE;
+    thread->m_bAutoDelete = FALSE;  // before the thread can run and end
+    ResumeThread(thread->m_hThread);
     const HANDLE handle = thread->m_hThread;
     const DWORD id = thread->m_nThreadID;
     ASSERT_EQ(WaitForSingleObject(handle, kGenerousWaitMs), WAIT_OBJECT_0);
