@@ -177,43 +177,48 @@ void stretchBlitBlend(std::uint8_t* destinationPixels, int destinationX, int des
                         sourceW, sourceH, sourceWidth, sourceHeight, sourceFormat, sourcePitch);
 }
 
-void blitImage(Image* destination, int destinationX, int destinationY, int destinationW, int destinationH,
-               const Image* source, int sourceX, int sourceY, int sourceW, int sourceH) {
+namespace {
+
+using CopyRoutine = decltype(&stretchBlit);
+
+// The image forms: both images' palettes become the blit palettes, then the copy runs on their fields.
+void copyImage(CopyRoutine copy, Image* destination, int destinationX, int destinationY, int destinationW,
+               int destinationH, const Image* source, int sourceX, int sourceY, int sourceW, int sourceH) {
     if (destination == nullptr || source == nullptr) {
         return;
     }
     setBlitDestinationPalette(destination->palette, 256);
     setBlitSourcePalette(source->palette, 256);
-    stretchBlit(destination->pixels, destinationX, destinationY, destinationW, destinationH, destination->width,
-                destination->height, destination->format, destination->pitch, source->pixels, sourceX, sourceY,
-                sourceW, sourceH, source->width, source->height, source->format, source->pitch);
+    copy(destination->pixels, destinationX, destinationY, destinationW, destinationH, destination->width,
+         destination->height, destination->format, destination->pitch, source->pixels, sourceX, sourceY, sourceW,
+         sourceH, source->width, source->height, source->format, source->pitch);
 }
 
-void blitImageWhole(Image* destination, const Image* source) {
+void copyImageWhole(CopyRoutine copy, Image* destination, const Image* source) {
     if (destination != nullptr && source != nullptr) {
-        blitImage(destination, 0, 0, destination->width, destination->height, source, 0, 0, source->width,
+        copyImage(copy, destination, 0, 0, destination->width, destination->height, source, 0, 0, source->width,
                   source->height);
     }
 }
 
+}  // namespace
+
+void blitImage(Image* destination, int destinationX, int destinationY, int destinationW, int destinationH,
+               const Image* source, int sourceX, int sourceY, int sourceW, int sourceH) {
+    copyImage(stretchBlit, destination, destinationX, destinationY, destinationW, destinationH, source, sourceX,
+              sourceY, sourceW, sourceH);
+}
+
+void blitImageWhole(Image* destination, const Image* source) { copyImageWhole(stretchBlit, destination, source); }
+
 void blendImage(Image* destination, int destinationX, int destinationY, int destinationW, int destinationH,
                 const Image* source, int sourceX, int sourceY, int sourceW, int sourceH) {
-    if (destination == nullptr || source == nullptr) {
-        return;
-    }
-    setBlitDestinationPalette(destination->palette, 256);
-    setBlitSourcePalette(source->palette, 256);
-    stretchBlitBlend(destination->pixels, destinationX, destinationY, destinationW, destinationH,
-                     destination->width, destination->height, destination->format, destination->pitch,
-                     source->pixels, sourceX, sourceY, sourceW, sourceH, source->width, source->height,
-                     source->format, source->pitch);
+    copyImage(stretchBlitBlend, destination, destinationX, destinationY, destinationW, destinationH, source,
+              sourceX, sourceY, sourceW, sourceH);
 }
 
 void blendImageWhole(Image* destination, const Image* source) {
-    if (destination != nullptr && source != nullptr) {
-        blendImage(destination, 0, 0, destination->width, destination->height, source, 0, 0, source->width,
-                   source->height);
-    }
+    copyImageWhole(stretchBlitBlend, destination, source);
 }
 
 int setBlitSourcePalette(const Color32* entries, int count) {

@@ -120,29 +120,29 @@ void* ThreadStart(void* argument) {
 
 }  // namespace
 
+namespace {
+
+// The record of id when its flag (an open handle, a live thread) is set; read under its lock.
+ThreadRef FindRecord(DWORD id, bool ThreadRecord::*flag) {
+    Registry& registry = TheRegistry();
+    SuspendDeferral deferral;
+    std::lock_guard<std::mutex> guard(registry.lock);
+    const auto found = registry.threads.find(id);
+    if (found == registry.threads.end()) return nullptr;
+    std::lock_guard<std::mutex> recordGuard(found->second->lock);
+    return (*found->second).*flag ? found->second : nullptr;
+}
+
+}  // namespace
+
 ThreadRef FindThreadByHandle(HANDLE handle) {
     const auto value = reinterpret_cast<std::uintptr_t>(handle);
     if (value == kCurrentThreadHandle) return CurrentThreadRecord();
     const DWORD id = IdFromHandle(handle);
-    if (id == 0) return nullptr;
-    Registry& registry = TheRegistry();
-    SuspendDeferral deferral;
-    std::lock_guard<std::mutex> guard(registry.lock);
-    const auto found = registry.threads.find(id);
-    if (found == registry.threads.end()) return nullptr;
-    std::lock_guard<std::mutex> recordGuard(found->second->lock);
-    return found->second->handleOpen ? found->second : nullptr;
+    return id != 0 ? FindRecord(id, &ThreadRecord::handleOpen) : nullptr;
 }
 
-ThreadRef FindLiveThread(DWORD id) {
-    Registry& registry = TheRegistry();
-    SuspendDeferral deferral;
-    std::lock_guard<std::mutex> guard(registry.lock);
-    const auto found = registry.threads.find(id);
-    if (found == registry.threads.end()) return nullptr;
-    std::lock_guard<std::mutex> recordGuard(found->second->lock);
-    return found->second->alive ? found->second : nullptr;
-}
+ThreadRef FindLiveThread(DWORD id) { return FindRecord(id, &ThreadRecord::alive); }
 
 void ListLiveThreads(std::deque<ThreadRef>* out) {
     Registry& registry = TheRegistry();
