@@ -1,0 +1,3 @@
+#include "raster/span_context.h"
+
+SpanContext g_spanContext;

@@ -1,0 +1,10 @@
+// Placeholder until the span driver lands.
+#include "raster/span_stages.h"
+
+void DrawSpan() {}
+void ComputeSpanW() {}
+void TrimSpanByDepth() {}
+void FillSpanFlat() {}
+void ShadeSpanGouraud() {}
+void FogSpan() {}
+void BlendSpan() {}

@@ -1,0 +1,4 @@
+// Placeholder until lighting lands.
+#include "render/lighting.h"
+
+void LightBatch(const RenderDevice&, VertexBatch&) {}
