@@ -8,3 +8,8 @@ void FillSpanFlat() {}
 void ShadeSpanGouraud() {}
 void FogSpan() {}
 void BlendSpan() {}
+
+#include "raster/scan_convert.h"
+
+void ScanConvertBatch(RenderDevice&, VertexBatch&) {}
+void EdgeOverlay(RenderDevice&, const VertexBatch&) {}
