@@ -1,4 +1,9 @@
-// Placeholder until the colour operations land.
 #include "raster/color_ops.h"
 
-SpanRoutine ColorOpRoutine(std::uint32_t, bool) { return nullptr; }
+#include "raster/color_op_forms.h"
+
+SpanRoutine ColorOpRoutine(std::uint32_t colorOp, bool ssePath) {
+    if (colorOp < kFirstColorOp || colorOp >= kFirstColorOp + kColorOpCount) return nullptr;
+    const SpanRoutine* table = ssePath ? kSseColorOps : kScalarColorOps;
+    return table[colorOp - kFirstColorOp];
+}
