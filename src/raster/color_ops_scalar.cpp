@@ -13,7 +13,8 @@ template <ChannelOp Op>
 Color32 PerChannel(Color32 a, Color32 b) {
     Color32 result = 0;
     for (int shift = 0; shift < 32; shift += 8) {
-        const int channel = Op(static_cast<int>((a >> shift) & 0xFF), static_cast<int>((b >> shift) & 0xFF));
+        const int channel =
+            Op(static_cast<int>((a >> shift) & 0xFF), static_cast<int>((b >> shift) & 0xFF));
         result |= static_cast<Color32>(channel) << shift;
     }
     return result;
@@ -78,9 +79,16 @@ void BlendSpanByAlpha() {
 }  // namespace
 
 const SpanRoutine kScalarColorOps[kColorOpCount] = {
-    CombineSpan<SelectFirst>,  CombineSpan<SelectSecond>, CombineSpan<Modulate>,
-    CombineSpan<Modulate2x>,   CombineSpan<Modulate4x>,   CombineSpan<Add>,
-    CombineSpan<AddSigned>,    CombineSpan<AddSigned2x>,  CombineSpan<Subtract>,
-    CombineSpan<AddSmooth>,    BlendSpanByAlpha<&SpanContext::diffuseEnd>,
+    CombineSpan<SelectFirst>,
+    CombineSpan<SelectSecond>,
+    CombineSpan<Modulate>,
+    CombineSpan<Modulate2x>,
+    CombineSpan<Modulate4x>,
+    CombineSpan<Add>,
+    CombineSpan<AddSigned>,
+    CombineSpan<AddSigned2x>,
+    CombineSpan<Subtract>,
+    CombineSpan<AddSmooth>,
+    BlendSpanByAlpha<&SpanContext::diffuseEnd>,
     BlendSpanByAlpha<&SpanContext::texelEnd>,
 };
