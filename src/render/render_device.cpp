@@ -48,7 +48,11 @@ RenderDevice::RenderDevice(std::uint32_t word) : depthBuffer{}, ownedDepthBuffer
     ResetState();
 }
 
-RenderDevice::~RenderDevice() { ReleaseDepthBuffer(); }
+RenderDevice::~RenderDevice() {
+    ReleaseDepthBuffer();
+    // A later device at the same address must not pass for this one.
+    if (g_spanContext.compiledFor == this) g_spanContext.compiledFor = nullptr;
+}
 
 void RenderDevice::ResetState() {
     // A reset forgets the depth buffer, so the one the device allocated is freed rather than lost.
