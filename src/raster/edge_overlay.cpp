@@ -1,0 +1,38 @@
+// The edge overlay: white lines along the three edges of every lane, over the fill.
+#include <algorithm>
+#include <climits>
+#include <emmintrin.h>
+
+#include "image/surface.h"
+#include "raster/scan_convert.h"
+#include "render/render_device.h"
+
+namespace {
+
+constexpr std::uint32_t kEdgeColor = 0x00FFFFFF;
+
+// Truncation toward zero; NaN and values beyond int range give INT_MIN, which the line drawer
+// treats like any far-away point.
+int Truncate(float v) { return _mm_cvttss_si32(_mm_set_ss(v)); }
+
+int SideLength(std::uint32_t side) { return static_cast<int>(std::min<std::uint32_t>(side, INT_MAX)); }
+
+}  // namespace
+
+void EdgeOverlay(RenderDevice& device, const VertexBatch& batch) {
+    const BufferDesc& target = device.renderTarget;
+    Surface surface;
+    surface.attachNoPalette(target.bits, SideLength(target.width), SideLength(target.height), target.format,
+                            target.pitch);
+    for (int lane = 0; lane < kBatchLanes; ++lane) {
+        int x[3], y[3];
+        for (int k = 0; k < 3; ++k) {
+            x[k] = Truncate(batch.corner[k].sx.lane[lane]);
+            y[k] = Truncate(batch.corner[k].sy.lane[lane]);
+        }
+        surface.drawLine(x[0], y[0], x[1], y[1], kEdgeColor);
+        surface.drawLine(x[1], y[1], x[2], y[2], kEdgeColor);
+        surface.drawLine(x[2], y[2], x[0], y[0], kEdgeColor);
+    }
+    surface.detach();
+}

@@ -1,0 +1,38 @@
+// Scan conversion of a set-up batch: the gradient setup of all four lanes, then each lane's scan
+// lines in the draw's path, then the edge overlay when asked.
+#include "raster/scan_convert.h"
+
+#include "image/pixel_format.h"
+#include "raster/gradient_setup.h"
+#include "render/render_device.h"
+
+namespace {
+
+// Rows are addressed only inside the clip rectangle, and the span routines address pixels by the
+// byte counts the draw chose; a target or depth buffer that does not match those counts (or has no
+// pixels) is not drawn into at all.
+bool BuffersMatchSpanRoutines(const SpanContext& c) {
+    return c.target.bits != nullptr && c.depth.bits != nullptr && c.depthBytesPerPixel == 4 &&
+           c.depth.format == ZBUFFER32 && c.colorBytesPerPixel > 0 &&
+           bitsPerPixel(c.target.format) == 8 * c.colorBytesPerPixel;
+}
+
+}  // namespace
+
+void ScanConvertBatch(RenderDevice& device, VertexBatch& batch) {
+    SpanContext& c = g_spanContext;
+    if (device.renderStates[RS_FILLMODE] == FILL_SOLID && BuffersMatchSpanRoutines(c) && c.clipLeft < c.clipRight &&
+        c.clipTop < c.clipBottom) {
+        c.colorPitch = c.target.pitch;
+        c.depthPitch = c.depth.pitch;
+        BatchSetup setup;
+        if (device.ssePath) {
+            SetupBatchSse(batch, InterpolatedAttributesSse(c), setup);
+            ScanConvertLanesSse(setup, device.flatColors);
+        } else {
+            SetupBatchScalar(batch, InterpolatedAttributesScalar(c.vertexFormat), setup);
+            ScanConvertLanesScalar(setup, device.flatColors);
+        }
+    }
+    if (device.renderStates[RS_EDGEOVERLAY] != 0) EdgeOverlay(device, batch);
+}
