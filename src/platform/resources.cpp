@@ -50,6 +50,18 @@ const IconResource* FindIconResource(unsigned id) {
     return nullptr;
 }
 
+const BitmapResource* FindBitmapResource(unsigned id) {
+    if (g_resources == nullptr) {
+        return nullptr;
+    }
+    for (const BitmapResource& bitmap : g_resources->bitmaps) {
+        if (bitmap.id == id) {
+            return &bitmap;
+        }
+    }
+    return nullptr;
+}
+
 std::string LoadString(unsigned id) {
     if (g_resources == nullptr) {
         return {};

@@ -1,4 +1,4 @@
-// The program's own resources (menus, icons, strings), which the program hands to the framework
+// The program's own resources (menus, icons, strings, bitmaps), which the program hands to the framework
 // once at start-up, the way a Windows program carries them in its executable.
 #pragma once
 
@@ -32,10 +32,17 @@ struct IconResource {
     const std::uint32_t* pixels;
 };
 
+// A bitmap kept as the bytes of a whole BMP file.
+struct BitmapResource {
+    unsigned id;
+    std::span<const std::uint8_t> file;
+};
+
 struct ResourceTable {
     std::span<const MenuResource> menus;
     std::span<const StringResource> strings;
     std::span<const IconResource> icons;
+    std::span<const BitmapResource> bitmaps = {};
 };
 
 // Makes table the program's resources; it must outlive every use. Null removes them.
@@ -44,6 +51,7 @@ void AfxSetResourceTable(const ResourceTable* table);
 // Null when the id is unknown.
 const MenuResource* FindMenuResource(unsigned id);
 const IconResource* FindIconResource(unsigned id);
+const BitmapResource* FindBitmapResource(unsigned id);
 
 // The string resource id; empty when it does not exist.
 std::string LoadString(unsigned id);
