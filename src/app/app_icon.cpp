@@ -1,49 +1,35 @@
 #include "app/app_icon.h"
 
 #include <array>
+#include <cstring>
+
+#include "assets/embedded_files.h"
+#include "platform/bitmap_resource.h"
 
 namespace {
-// '.' clear, 'r' rim, 'o' glow, 'y' hot core, 'w' the letter.
-constexpr const char* kArt[kAppIconSide] = {
-    "..rrrrrrrrrrrr..",
-    ".royyyyyyyyyyyor",
-    "royyyyyyyyyyyyoo",
-    "royywwwwwwwwwyyo",
-    "royywwwwwwwwwyyo",
-    "royywwooooooooyo",
-    "royywwoooooooooo",
-    "royywwwwwwwwoooo",
-    "royywwwwwwwwoooo",
-    "royywwoooooooooo",
-    "rooowwoooooooooo",
-    "rooowwoooooooooo",
-    "rooowwoooooooooo",
-    "rooooooooooooooo",
-    ".rooooooooooooor",
-    "..rrrrrrrrrrrr..",
-};
+using IconPixels = std::array<std::uint32_t, kAppIconSide * kAppIconSide>;
 
-constexpr std::uint32_t ColourOf(char code) {
-    switch (code) {
-    case 'r': return 0xFF5A1E00u;
-    case 'o': return 0xFFD9560Bu;
-    case 'y': return 0xFFF5A623u;
-    case 'w': return 0xFFFFFFFFu;
-    default: return 0x00000000u;
-    }
-}
-
-constexpr auto MakePixels() {
-    std::array<std::uint32_t, kAppIconSide * kAppIconSide> pixels{};
-    for (int y = 0; y < kAppIconSide; ++y) {
-        for (int x = 0; x < kAppIconSide; ++x) {
-            pixels[y * kAppIconSide + x] = ColourOf(kArt[y][x]);
+// The BMP stores the bottom row first and each pixel as blue, green, red, alpha bytes, which is
+// 0xAARRGGBB read as a little-endian word.
+bool DecodeIcon(IconPixels& pixels) {
+    HBITMAP bitmap = DibFromBmpFile(EmbeddedFile("icon_101.bmp"));
+    BITMAP info{};
+    const bool usable = GetObject(bitmap, sizeof info, &info) != 0 && info.bmWidth == kAppIconSide &&
+                        info.bmHeight == kAppIconSide && info.bmBitsPixel == 32;
+    if (usable) {
+        const auto* bits = static_cast<const std::uint8_t*>(info.bmBits);
+        for (int y = 0; y < kAppIconSide; ++y) {
+            std::memcpy(&pixels[std::size_t(y) * kAppIconSide],
+                        bits + std::size_t(kAppIconSide - 1 - y) * info.bmWidthBytes, kAppIconSide * 4);
         }
     }
-    return pixels;
+    DeleteObject(bitmap);
+    return usable;
 }
-
-constexpr auto kPixels = MakePixels();
 }  // namespace
 
-const std::uint32_t* AppIconPixels() { return kPixels.data(); }
+const std::uint32_t* AppIconPixels() {
+    static IconPixels pixels{};
+    static const bool decoded = DecodeIcon(pixels);
+    return decoded ? pixels.data() : nullptr;
+}

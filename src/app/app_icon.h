@@ -1,9 +1,11 @@
-// Ferrox's icon: a white F on a molten-iron square, drawn from a small pixel map.
+// Ferrox's icon: the capital of the logo in white on a rounded square of molten iron, drawn by
+// assets/make_artwork and compiled in as icon_101.bmp.
 #pragma once
 
 #include <cstdint>
 
-inline constexpr int kAppIconSide = 16;
+inline constexpr int kAppIconSide = 64;
 
-// kAppIconSide x kAppIconSide pixels, 0xAARRGGBB, top row first.
+// kAppIconSide x kAppIconSide pixels, 0xAARRGGBB, top row first; null if the compiled-in
+// picture is not a 32-bit image of that size.
 const std::uint32_t* AppIconPixels();

@@ -5,6 +5,9 @@
 #include "app/command_ids.h"
 #include "app/ferrox_app.h"
 #include "app/home_page.h"
+#include "display/bitmap_handles.h"
+#include "display/paint_time_step.h"
+#include "display/stretch_bitmap.h"
 #include "platform/menu.h"
 #include "platform/resources.h"
 #include "platform/win_app.h"
@@ -55,7 +58,9 @@ int CFerroxFrame::OnCreate() {
         return -1;
     }
     CreateToolTip();
-    // The AnimationScene is created here once Ferrox has one; a failure will fail the window.
+    if (m_scene.Create() == 0) {
+        return -1;
+    }
 
     m_notifyIcon = NOTIFYICONDATA{};
     m_notifyIcon.hWnd = this;
@@ -68,7 +73,8 @@ int CFerroxFrame::OnCreate() {
     Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
 
     SetTimer(kRefreshTimerId, kRefreshMilliseconds);
-    // Here the scene's time is reset and its animation started, once the scene exists.
+    m_scene.ResetTime();
+    m_scene.StartAnimation();
     m_startTime = static_cast<float>(m_clock.seconds());
     return 0;
 }
@@ -135,13 +141,32 @@ void CFerroxFrame::OnGetMinMaxInfo(MINMAXINFO* info) {
 
 void CFerroxFrame::OnPaint(CDC& dc) { DrawScene(dc); }
 
-void CFerroxFrame::DrawScene(CDC&) {
-    // Advancing, rendering and showing the AnimationScene's frame belongs here once the scene
-    // exists; until then the client area keeps its background.
+void CFerroxFrame::DrawScene(CDC& dc) {
+    CRect client;
+    GetClientRect(&client);
+    const int width = client.Width(), height = client.Height();
+    const float elapsed = static_cast<float>(m_clock.seconds() - m_startTime);
+    const float step = PaintTimeStep(elapsed, &m_lastPaintTime);
+    // A new size gets a new frame buffer before the frame is drawn; a zero side leaves none.
+    m_scene.ResizeTarget(width, height);
+    m_scene.Update(step);
+    if (m_scene.m_frameBuffer != nullptr) {
+        const BITMAP frame = GetBitmapInfo(m_scene.m_frameBuffer);
+        StretchBitmap(&dc, 0, 0, width, height, m_scene.m_frameBuffer, 0, 0, frame.bmWidth, frame.bmHeight);
+    }
 }
 
 bool CFerroxFrame::OnEraseBkgnd(CDC& dc) {
-    // Without a frame buffer of the scene the default background stays.
+    // The last frame, stretched if the window has changed size since; without one, the default.
+    if (m_scene.m_frameBuffer != nullptr) {
+        CRect client;
+        GetClientRect(&client);
+        const BITMAP frame = GetBitmapInfo(m_scene.m_frameBuffer);
+        if (StretchBitmap(&dc, 0, 0, client.Width(), client.Height(), m_scene.m_frameBuffer, 0, 0, frame.bmWidth,
+                          frame.bmHeight) != 0) {
+            return true;
+        }
+    }
     return CFrameWnd::OnEraseBkgnd(dc);
 }
 
@@ -216,7 +241,14 @@ void CFerroxFrame::SetAnimated(bool on) {
     if (on == (m_animated != 0)) {
         return;
     }
-    // The scene's time is reset and its animation started (or stopped) here once it exists.
+    // Every restart begins at the faded-out logo.
+    if (on) {
+        m_scene.ResetTime();
+        m_scene.StartAnimation();
+    } else {
+        m_scene.StopAnimation();
+        m_scene.ResetTime();
+    }
     m_animated = on ? 1 : 0;
     InvalidateRect(false);
     UpdateWindow();

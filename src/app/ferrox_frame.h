@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/frame_clock.h"
+#include "display/animation_scene.h"
 #include "platform/frame_wnd.h"
 #include "platform/shell.h"
 #include "platform/tool_tip.h"
@@ -46,8 +47,7 @@ public:
 
     NOTIFYICONDATA m_notifyIcon{};
     int m_animated = 1;
-    // The logo's AnimationScene is not part of Ferrox yet; the frame's client area shows only its
-    // background until it is (see OnCreate, SetAnimated and DrawScene).
+    AnimationScene m_scene;  // the logo and its frame buffer
     CToolTipCtrl m_toolTip;
     float m_startTime = 0.0f;
     float m_lastPaintTime = 0.0f;

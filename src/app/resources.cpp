@@ -2,6 +2,8 @@
 
 #include "app/app_icon.h"
 #include "app/command_ids.h"
+#include "assets/embedded_files.h"
+#include "display/animation_scene.h"
 
 namespace {
 constexpr MenuItemResource kSeparator{nullptr, 0, {}};
@@ -85,6 +87,12 @@ const ResourceTable& FerroxResources() {
     static const IconResource icons[] = {
         {kMainResourceId, kAppIconSide, kAppIconSide, AppIconPixels()},
     };
-    static const ResourceTable table{kMenus, kStrings, icons};
+    // The pictures of the animated logo, as the committed BMP files.
+    static const BitmapResource bitmaps[] = {
+        {kBackgroundBitmapId, EmbeddedFile("background_117.bmp")},
+        {kLogoBitmapId, EmbeddedFile("logo_113.bmp")},
+        {kGlowBitmapId, EmbeddedFile("glow_115.bmp")},
+    };
+    static const ResourceTable table{kMenus, kStrings, icons, bitmaps};
     return table;
 }

@@ -92,9 +92,10 @@ HICON LoadIcon(unsigned id) {
         }
     }
     auto icon = std::make_unique<IconObject>();
-    // Scaled copies keep the pixel art crisp in title bars and trays of any size.
+    // Filtered copies at the usual sizes, so title bars and trays need not scale the picture.
     for (int side : {16, 32, 48, 64}) {
-        icon->icon.addPixmap(QPixmap::fromImage(image.scaled(side, side)));
+        icon->icon.addPixmap(
+            QPixmap::fromImage(image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
     }
     HICON handle = icon.get();
     IconCache().emplace(id, std::move(icon));

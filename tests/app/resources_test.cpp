@@ -23,9 +23,13 @@ TEST(Resources, TitleStringIconAndMenusById) {
 
 TEST(Resources, IconHasOpaqueArtInsideAClearCorner) {
     const std::uint32_t* pixels = AppIconPixels();
+    ASSERT_NE(pixels, nullptr);
     EXPECT_EQ(pixels[0] >> 24, 0u);                                    // rounded corner
-    EXPECT_EQ(pixels[8 * kAppIconSide + 8] >> 24, 0xFFu);              // middle
-    EXPECT_EQ(pixels[3 * kAppIconSide + 5], 0xFFFFFFFFu);              // the letter
+    EXPECT_EQ(pixels[kAppIconSide * kAppIconSide - 1] >> 24, 0u);      // the opposite one
+    EXPECT_EQ(pixels[32 * kAppIconSide + 48] >> 24, 0xFFu);            // right of the letter
+    EXPECT_NE(pixels[32 * kAppIconSide + 48], 0xFFFFFFFFu);
+    EXPECT_EQ(pixels[40 * kAppIconSide + 25], 0xFFFFFFFFu);            // the letter's stem
+    EXPECT_EQ(pixels[14 * kAppIconSide + 40], 0xFFFFFFFFu);            // its top arm, upright
 }
 
 TEST(Resources, UnusableIconsAndMissingTablesGiveNothing) {
