@@ -1,4 +1,5 @@
 // The render target and the depth buffer: binding, the device's own depth buffer, and clears.
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -32,9 +33,8 @@ bool RowsFit(std::uint32_t width, std::int32_t pitch, std::uint32_t bytesPerPixe
 
 // Every entry of every row, runs of four first and the last one to three singly.
 void FillRows(const BufferDesc& buffer, std::uint32_t word) {
-    std::uint8_t* row = buffer.bits;
-    for (std::uint32_t y = 0; y < buffer.height; ++y, row += buffer.pitch) {
-        std::uint8_t* entry = row;
+    for (std::uint32_t y = 0; y < buffer.height; ++y) {
+        std::uint8_t* entry = buffer.bits + static_cast<std::ptrdiff_t>(y) * buffer.pitch;
         std::uint32_t left = buffer.width;
         for (; left >= 4; left -= 4, entry += 16) {
             const std::uint32_t four[4] = {word, word, word, word};

@@ -88,21 +88,6 @@ TEST(DeviceTransformsTest, MultiplyPutsTheGivenMatrixOnTheLeft) {
     EXPECT_TRUE(SameMatrix(device->view, expected));
 }
 
-TEST(DeviceTransformsTest, ResetTransformsRestoresIdentities) {
-    auto device = MakeDevice();
-    device->SetTransform(TS_VIEW, NumberedMatrix(1.0f));
-    device->SetTransform(TS_TEXTURE0 + 3, NumberedMatrix(2.0f));
-    device->SetTransform(TS_WORLD0, NumberedMatrix(3.0f));
-    device->composite[2] = NumberedMatrix(4.0f);
-    device->transformsDirty = 0;
-    device->ResetTransforms();
-    EXPECT_TRUE(SameMatrix(device->view, IdentityMatrix()));
-    EXPECT_TRUE(SameMatrix(device->textureMatrix[3], IdentityMatrix()));
-    EXPECT_TRUE(SameMatrix(device->world[0], IdentityMatrix()));
-    EXPECT_TRUE(SameMatrix(device->composite[2], IdentityMatrix()));
-    EXPECT_EQ(device->transformsDirty, kDirty);
-}
-
 TEST(DeviceViewportTest, ClampedToTheRenderTarget) {
     struct Case {
         std::uint32_t x, y, w, h;
