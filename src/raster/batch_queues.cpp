@@ -1,6 +1,7 @@
 // The device's two queues. Lanes that survive on their own and triangles made by clipping are
 // gathered into full batches, because setup and scan conversion always work on four lanes; both
 // queues are drained at the end of every draw, so every triangle is drawn with its own draw's state.
+#include <bit>
 #include <initializer_list>
 
 #include "raster/clip.h"
@@ -40,7 +41,20 @@ void ProcessClipBatch(RenderDevice& device) {
 
 }  // namespace
 
-void QueueClipTriangle(RenderDevice& device, VertexView v0, VertexView v1, VertexView v2) {
+bool IsQueueBatch(const RenderDevice& device, const VertexBatch& batch) {
+    return &batch == &device.drawBatch || &batch == &device.clipBatch;
+}
+
+Color32 LaneFlatColor(const RenderDevice& device, const VertexBatch& batch, int lane) {
+    if (IsQueueBatch(device, batch)) return std::bit_cast<Color32>(batch.corner[0].spare.lane[lane & 3]);
+    return device.flatColors[lane & 3];
+}
+
+void SetLaneFlatColor(VertexBatch& batch, int lane, Color32 color) {
+    batch.corner[0].spare.lane[lane & 3] = std::bit_cast<float>(color);
+}
+
+void QueueClipTriangle(RenderDevice& device, VertexView v0, VertexView v1, VertexView v2, Color32 flatColor) {
     const int lane = QueueLane(device.clipCount);
     const VertexFormat format = device.vertexFormat;
     const VertexView from[3] = {v0, v1, v2};
@@ -50,6 +64,7 @@ void QueueClipTriangle(RenderDevice& device, VertexView v0, VertexView v1, Verte
             to(group) = from[corner](group);
         CopyFormatAttributes(from[corner], to, format);
     }
+    SetLaneFlatColor(device.clipBatch, lane, flatColor);
     device.clipCount = (lane + 1) % 4;
     if (lane == 3) ProcessClipBatch(device);
 }
@@ -65,6 +80,7 @@ void QueueDrawLane(RenderDevice& device, VertexBatch& batch, int lane) {
         for (Lanes VertexSlot::*group : {&VertexSlot::sx, &VertexSlot::sy, &VertexSlot::rhw}) to(group) = from(group);
         CopyFormatAttributes(from, to, format);
     }
+    SetLaneFlatColor(device.drawBatch, target, LaneFlatColor(device, batch, lane));
     device.drawCount = (target + 1) % 4;
     if (target == 3) RasterizeBatch(device, device.drawBatch);
 }
@@ -86,7 +102,7 @@ void FlushBatches(RenderDevice& device) {
                 slot.W.lane[0] = 1.0f;
             }
             const VertexView corner[3] = {ViewOf(padding, 0, 0), ViewOf(padding, 1, 0), ViewOf(padding, 2, 0)};
-            while (QueueLane(device.clipCount) != 0) QueueClipTriangle(device, corner[0], corner[1], corner[2]);
+            while (QueueLane(device.clipCount) != 0) QueueClipTriangle(device, corner[0], corner[1], corner[2], 0);
         }
         // Processing the clip batch may have queued lanes for drawing again.
         if (QueueLane(device.drawCount) == 0) break;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "image/pixel_format.h"
 #include "render/vertex_batch.h"
 
 class RenderDevice;
@@ -53,9 +54,15 @@ void ClipEdge(VertexView outside, VertexView inside, float plane, VertexView out
 void ClipTwoVertices(VertexView outside1, VertexView outside2, VertexView inside, float plane,
                      VertexFormat format);
 
-// The device queues.
-void QueueClipTriangle(RenderDevice& device, VertexView v0, VertexView v1, VertexView v2);
+// The device queues. A queued triangle keeps the flat colour of the lane it came from.
+void QueueClipTriangle(RenderDevice& device, VertexView v0, VertexView v1, VertexView v2, Color32 flatColor);
 void QueueDrawLane(RenderDevice& device, VertexBatch& batch, int lane);
+
+// The flat colour of a lane: the device's for a batch from vertex processing; for the device's
+// own queue batches, the one stored with the lane when it was queued (in corner 0's spare group).
+Color32 LaneFlatColor(const RenderDevice& device, const VertexBatch& batch, int lane);
+void SetLaneFlatColor(VertexBatch& batch, int lane, Color32 color);
+bool IsQueueBatch(const RenderDevice& device, const VertexBatch& batch);
 
 // rhw = 1 / W, sx = X rhw, sy = Y rhw for all twelve vertices.
 void ProjectBatch(const RenderDevice& device, VertexBatch& batch);

@@ -73,7 +73,7 @@ void ClipTriangleLane(RenderDevice& device, VertexBatch& batch, int lane, std::u
         const VertexView n{&scratch, 0};
         ClipEdge(v[out], v[previous], plane, n, format);
         ClipEdge(v[out], v[next], plane, v[out], format);
-        QueueClipTriangle(device, v[out], v[previous], n);
+        QueueClipTriangle(device, v[out], v[previous], n, LaneFlatColor(device, batch, lane));
     };
     switch (code) {
         case 1: clipOne(0, 1, 2); break;

@@ -3,6 +3,9 @@
 // (diffuse x rhw), which setup writes back into the batch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "clip_test_support.h"
 
 namespace {
@@ -97,7 +100,7 @@ TEST_P(Queues, FlushProcessesTheClipQueueAndDrainsWhatItQueues) {
 
 TEST_P(Queues, FullClipQueueOfKeptTrianglesIsRasterizedInPlace) {
     for (int n = 0; n < 4; ++n) {
-        QueueClipTriangle(*device, ViewOf(batch, 0, n), ViewOf(batch, 1, n), ViewOf(batch, 2, n));
+        QueueClipTriangle(*device, ViewOf(batch, 0, n), ViewOf(batch, 1, n), ViewOf(batch, 2, n), 0);
         EXPECT_EQ(device->clipCount, (n + 1) % 4);
     }
     EXPECT_EQ(device->drawCount, 0);
@@ -113,12 +116,31 @@ TEST_P(Queues, CountsOutsideTheirRangeStillAddressALaneOfTheBatch) {
     device->clipCount = -3;
     ProjectBatch(*device, batch);
     QueueDrawLane(*device, batch, 0);
-    QueueClipTriangle(*device, ViewOf(batch, 0, 1), ViewOf(batch, 1, 1), ViewOf(batch, 2, 1));
+    QueueClipTriangle(*device, ViewOf(batch, 0, 1), ViewOf(batch, 1, 1), ViewOf(batch, 2, 1), 0);
     EXPECT_EQ(device->drawCount, 3);
     EXPECT_EQ(device->clipCount, 2);
     FlushBatches(*device);
     EXPECT_EQ(device->drawCount, 0);
     EXPECT_EQ(device->clipCount, 0);
+}
+
+TEST_P(Queues, QueuedLanesKeepTheFlatColourOfTheLaneTheyCameFrom) {
+    const Color32 colours[] = {0xFF000001u, 0xFF000002u, 0xFF000003u, 0xFF000004u};
+    std::copy(std::begin(colours), std::end(colours), device->flatColors);
+    // Lane 0 lies left of the viewport, lane 2 loses a corner to the near plane.
+    SetLane(batch, 0, {-60, 60, 0.5f, 2}, {-20, 80, 0.5f, 2}, {0, 140, 0.5f, 2});
+    SetLane(batch, 2, {60, 60, -0.5f, 2}, {120, 80, 0.5f, 2}, {80, 140, 0.5f, 2});
+    ClipAndRasterizeBatch(*device, batch);
+    ASSERT_EQ(device->drawCount, 3);
+    ASSERT_EQ(device->clipCount, 1);
+    EXPECT_EQ(LaneFlatColor(*device, device->drawBatch, 0), colours[1]);
+    EXPECT_EQ(LaneFlatColor(*device, device->drawBatch, 1), colours[2]);
+    EXPECT_EQ(LaneFlatColor(*device, device->drawBatch, 2), colours[3]);
+    EXPECT_EQ(LaneFlatColor(*device, device->clipBatch, 0), colours[2]);
+    EXPECT_EQ(LaneFlatColor(*device, batch, 2), colours[2]);
+    FlushBatches(*device);
+    // Drawing the queues lends their colours to the device only for the time of the draw.
+    EXPECT_TRUE(std::equal(std::begin(colours), std::end(colours), device->flatColors));
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, Queues, ::testing::Bool(),
