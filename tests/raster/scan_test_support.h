@@ -12,6 +12,7 @@
 #include "raster/color_ops.h"
 #include "raster/pixel_writers.h"
 #include "raster/scan_convert.h"
+#include "raster/span_stages.h"
 #include "raster/span_context.h"
 #include "render/render_device.h"
 #include "render/rounding_mode.h"
