@@ -20,14 +20,14 @@ void FillSpanFlatSse() {
     for (int i = -c.spanLength; i < 0; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(c.diffuseEnd + i), flat);
 }
 
-// The conversion in the draw's rounding mode (to nearest on the scalar path); NaN and values beyond
-// int range give INT_MIN, which the clamp turns into 0.
-std::int32_t Convert(float v) { return _mm_cvtss_si32(_mm_set_ss(v)); }
+// Channels are limited to 0..255 (NaN to 0) before the conversion, so no value out of int range is
+// ever converted and no channel spills into its neighbour; the conversion then rounds in the draw's
+// mode (to nearest on the scalar path).
+std::uint32_t ConvertChannel(float v) {
+    const float limited = v > 0.0f ? (v < 255.0f ? v : 255.0f) : 0.0f;
+    return static_cast<std::uint32_t>(_mm_cvtss_si32(_mm_set_ss(limited)));
+}
 
-std::uint32_t ClampChannel(std::int32_t v) { return v < 0 ? 0u : (v > 255 ? 255u : static_cast<std::uint32_t>(v)); }
-
-// Channels are clamped to 0..255 before packing, so a value just outside (rounding at a triangle's
-// border) cannot spill into its neighbour.
 void ShadeSpanGouraudScalar() {
     SpanContext& c = g_spanContext;
     float start[4][4];
@@ -36,10 +36,10 @@ void ShadeSpanGouraudScalar() {
     for (int i = -c.spanLength; i < 0; i += 4) {
         for (int j = 0; j < 4; ++j) {
             const float w = c.wEnd[i + j];
-            const std::uint32_t a = ClampChannel(Convert(start[0][j] * w));
-            const std::uint32_t r = ClampChannel(Convert(start[1][j] * w));
-            const std::uint32_t g = ClampChannel(Convert(start[2][j] * w));
-            const std::uint32_t b = ClampChannel(Convert(start[3][j] * w));
+            const std::uint32_t a = ConvertChannel(start[0][j] * w);
+            const std::uint32_t r = ConvertChannel(start[1][j] * w);
+            const std::uint32_t g = ConvertChannel(start[2][j] * w);
+            const std::uint32_t b = ConvertChannel(start[3][j] * w);
             c.diffuseEnd[i + j] = a << 24 | r << 16 | g << 8 | b;
         }
         for (int ch = 0; ch < 4; ++ch)
@@ -47,8 +47,10 @@ void ShadeSpanGouraudScalar() {
     }
 }
 
-// The conversion in the draw's rounding mode (toward negative infinity on the SSE path); the signed
-// then unsigned saturating packs clamp each channel to 0..255.
+// The same limits (MAXPS sends NaN to 0) and the conversion in the draw's rounding mode (toward
+// negative infinity on the SSE path); the saturating packs then only gather the bytes.
+__m128 Limit(__m128 v, __m128 zero, __m128 top) { return _mm_min_ps(_mm_max_ps(v, zero), top); }
+
 void ShadeSpanGouraudSse() {
     SpanContext& c = g_spanContext;
     __m128 a = _mm_load_ps(c.diffuseStart[0]);
@@ -59,12 +61,14 @@ void ShadeSpanGouraudSse() {
     const __m128 stepR = _mm_load_ps(c.diffuseStep4[1]);
     const __m128 stepG = _mm_load_ps(c.diffuseStep4[2]);
     const __m128 stepB = _mm_load_ps(c.diffuseStep4[3]);
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 top = _mm_set1_ps(255.0f);
     for (int i = -c.spanLength; i < 0; i += 4) {
         const __m128 w = _mm_loadu_ps(c.wEnd + i);
-        const __m128i ia = _mm_cvtps_epi32(_mm_mul_ps(a, w));
-        const __m128i ir = _mm_cvtps_epi32(_mm_mul_ps(r, w));
-        const __m128i ig = _mm_cvtps_epi32(_mm_mul_ps(g, w));
-        const __m128i ib = _mm_cvtps_epi32(_mm_mul_ps(b, w));
+        const __m128i ia = _mm_cvtps_epi32(Limit(_mm_mul_ps(a, w), zero, top));
+        const __m128i ir = _mm_cvtps_epi32(Limit(_mm_mul_ps(r, w), zero, top));
+        const __m128i ig = _mm_cvtps_epi32(Limit(_mm_mul_ps(g, w), zero, top));
+        const __m128i ib = _mm_cvtps_epi32(Limit(_mm_mul_ps(b, w), zero, top));
         // Bytes B0-3 R0-3 G0-3 A0-3, then interleaved to B G R A per pixel.
         const __m128i planes = _mm_packus_epi16(_mm_packs_epi32(ib, ir), _mm_packs_epi32(ig, ia));
         const __m128i pairs = _mm_unpacklo_epi8(planes, _mm_srli_si128(planes, 8));
