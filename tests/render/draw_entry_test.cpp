@@ -286,4 +286,36 @@ TEST(DrawEntryTest, BothPathsHandOverTheSameBatchesUpToRounding) {
     EXPECT_EQ(byPath[1][1].flatColors[0], 0x80402010u * 5);
 }
 
+// The whole chain with the rasterizer as consumer: a strip over the whole viewport fills every pixel
+// of the target on both paths, and counter 2 adds the pixels of each draw.
+TEST(DrawEntryTest, AStripOverTheViewportFillsTheTargetOnBothPaths) {
+    constexpr int kSide = 64;
+    struct Vertex {
+        float x, y, z;
+        std::uint32_t color;
+    } quad[4] = {{-1, 1, 0.5f, 0xFF20A040u}, {1, 1, 0.5f, 0xFF20A040u}, {-1, -1, 0.5f, 0xFF20A040u},
+                 {1, -1, 0.5f, 0xFF20A040u}};
+    std::vector<std::uint32_t> pixels(kSide * kSide);
+    auto device = MakeDevice();
+    device->SetRenderTarget(pixels.data(), kSide, kSide, A8R8G8B8, kSide * 4);
+    device->SetVertexFormat(VF_XYZ | VF_DIFFUSE);
+    device->SetStreamSource(0, quad, VF_XYZ | VF_DIFFUSE, sizeof(Vertex));
+    device->SetRenderState(RS_LIGHTING, 0);
+    device->SetTextureStageState(0, TSS_COLOROP, TOP_SELECTARG1);
+    device->SetTextureStageState(0, TSS_COLORARG1, TA_DIFFUSE);
+    std::uint64_t expectedPixels = 0;
+    for (std::uint32_t path : {2u, 0u}) {
+        SCOPED_TRACE(path);
+        std::fill(pixels.begin(), pixels.end(), 0u);
+        device->ClearDepth(1.0f);
+        device->SetRenderState(RS_PROCESSORPATH, path);
+        device->DrawPrimitive(PT_TRIANGLESTRIP, 0, 2);
+        int filled = 0;
+        for (std::uint32_t p : pixels) filled += p == 0xFF20A040u;
+        EXPECT_EQ(filled, kSide * kSide);
+        expectedPixels += kSide * kSide;
+        EXPECT_EQ(device->GetStatistic(2), expectedPixels);
+    }
+}
+
 }  // namespace
