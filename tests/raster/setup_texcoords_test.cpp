@@ -43,7 +43,9 @@ TEST_P(TexCoords, TextureTransformByFlags) {
         float u, v;  // from u = 1, v = 2
     } cases[] = {
         {"COUNT2 translate u in row 4", TTFF_COUNT2, 3, 0, 0.5f, 1.5f, 2.0f},
+        {"COUNT2 translate u in row 3", TTFF_COUNT2, 2, 0, 0.25f, 1.25f, 2.0f},
         {"COUNT2 translate v in row 3", TTFF_COUNT2, 2, 1, 0.25f, 1.0f, 2.25f},
+        {"COUNT2 u into v", TTFF_COUNT2, 0, 1, 3.0f, 1.0f, 5.0f},
         {"COUNT2 v into u", TTFF_COUNT2, 1, 0, 3.0f, 7.0f, 2.0f},
         {"COUNT2 scale v", TTFF_COUNT2, 1, 1, 4.0f, 1.0f, 8.0f},
         {"COUNT1 translate u", TTFF_COUNT1, 3, 0, 0.5f, 1.5f, 2.0f},

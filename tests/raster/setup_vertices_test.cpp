@@ -110,6 +110,8 @@ TEST_P(Premultiply, ScalesInterpolatedAttributesByRhw) {
     } cases[] = {
         {"everything", VF_XYZ | VF_NORMAL | VF_DIFFUSE | VF_SPECULAR | VF_TEX0 | VF_TEX2},
         {"position only", VF_XYZ},
+        {"specular only", VF_XYZ | VF_SPECULAR},
+        {"diffuse only", VF_XYZ | VF_DIFFUSE},
         {"texture set 3", VF_XYZ | VF_TEX3},
     };
     for (const Case& c : cases) {
