@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Runs the real Ferrox on a virtual X server with a window manager (openbox) and a tray
-# (trayer): the window appears, its title counts the run time, and closing it with Alt+F4 ends
-# the program with status 0 within a few seconds. Exits 77 (skipped) when a tool is missing.
+# (trayer): the window appears, its title counts the run time, its client area shows the logo
+# (lit letters in the upper band over a dark background), the picture changes while animated and
+# stands still once "&Animated" is switched off from the menu bar, and closing the window with
+# Alt+F4 ends the program with status 0 within a few seconds. Exits 77 (skipped) when a tool is
+# missing.
 # FERROX_SMOKE_SHOT=file.png keeps a screenshot of the running program.
 set -u
 ferrox=${1:?usage: smoke_xvfb.sh path/to/ferrox}
 
-for tool in Xvfb openbox trayer xdotool xprop; do
+for tool in Xvfb openbox trayer xdotool xprop import convert compare; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "skipped: $tool is not installed"
         exit 77
@@ -78,9 +81,50 @@ echo "title: $second"
 [[ $second =~ $pattern ]] || fail "unexpected title '$second'"
 [ "$first" != "$second" ] || fail "the title did not change in 1.5 s"
 
-if [ -n "${FERROX_SMOKE_SHOT:-}" ] && command -v import >/dev/null 2>&1; then
-    import -window root "$FERROX_SMOKE_SHOT"
+# The client area is the bottom 240 rows of the window (the menu bar is above it). The pointer
+# stays in a corner, so no tool tip covers the picture.
+xdotool mousemove 0 599
+client_shot() {
+    import -window "$window" "$runtime_dir/window.png" 2>/dev/null || return 1
+    local height
+    height=$(identify -format '%h' "$runtime_dir/window.png")
+    convert "$runtime_dir/window.png" -crop "320x240+0+$((height - 240))" +repage "$1"
+}
+# The brightest grey (0-100) in rows first to last of a client shot.
+brightest() { convert "$1" -crop "320x$(($3 - $2 + 1))+0+$2" +repage -colorspace Gray -format '%[fx:int(100*maxima)]' info:; }
+differing() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
+
+client_shot "$runtime_dir/a.png" || fail "no screenshot of the window"
+band=$(brightest "$runtime_dir/a.png" 30 95)
+below=$(brightest "$runtime_dir/a.png" 110 239)
+echo "logo band brightness: $band, below it: $below"
+[ "$band" -ge 60 ] || fail "no lit logo in the upper band (brightest $band)"
+[ "$below" -le 45 ] || fail "light below the logo's band (brightest $below): blank or upside down?"
+sleep 2
+client_shot "$runtime_dir/b.png" || fail "no second screenshot"
+changed=$(differing "$runtime_dir/a.png" "$runtime_dir/b.png")
+echo "pixels changed in 2 s of animation: $changed"
+[ "${changed%%.*}" -gt 100 ] 2>/dev/null || fail "the animated picture did not change ($changed pixels)"
+
+if [ -n "${FERROX_SMOKE_SHOT:-}" ]; then
+    cp "$runtime_dir/b.png" "$FERROX_SMOKE_SHOT"
 fi
+
+# Settings, then its "&Animated" item.
+xdotool windowactivate --sync "$window" >/dev/null 2>&1
+xdotool key --clearmodifiers alt+s
+sleep 0.5
+xdotool key --clearmodifiers a
+sleep 0.5
+xdotool mousemove 0 599
+client_shot "$runtime_dir/c.png" || fail "no third screenshot"
+sleep 1.5
+client_shot "$runtime_dir/d.png" || fail "no fourth screenshot"
+still=$(differing "$runtime_dir/c.png" "$runtime_dir/d.png")
+echo "pixels changed in 1.5 s with the animation off: $still"
+[ "${still%%.*}" = "0" ] || fail "the picture kept changing after Animated was switched off ($still pixels)"
+band=$(brightest "$runtime_dir/d.png" 30 95)
+[ "$band" -ge 60 ] || fail "no logo with the animation off (brightest $band)"
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1
 xdotool key --clearmodifiers alt+F4
