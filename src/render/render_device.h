@@ -284,7 +284,7 @@ public:
     LaneMatrix laneComposite[4];
     LaneMatrix laneTexture[4];
 
-    Matrix4 composite[4];  // C0 = World0 x View x Projection x ViewportMatrix; Ci = Worldi x View x Projection x ViewportMatrix
+    Matrix4 composite[4];  // Ci = Worldi x View x Projection x ViewportMatrix, i = 0-3
     Matrix4 world[kWorldMatrixCount];
     Matrix4 view;
     Matrix4 projection;
