@@ -113,38 +113,6 @@ TEST(VertexTransformTest, PositionsTransformByC0OnBothPaths) {
     }
 }
 
-TEST(VertexTransformTest, PathsAgreeWithinTwoUlpsOnInexactProducts) {
-    auto device = MakeDevice();
-    device->viewportMatrix = Rows({{160, 0, 0, 0}, {0, -120, 0, 0}, {0, 0, 1, 0}, {159.5f, 119.5f, 0, 1}});
-    Matrix4 world;
-    world.Identity();
-    world.Rotate(31.0f, 17.0f, 5.0f);
-    world.Translate(0.3f, -0.7f, 3.1f);
-    device->SetTransform(TS_WORLD0, world);
-    device->SetTransform(TS_PROJECTION, Rows({{1.3f, 0, 0, 0}, {0, 1.7f, 0, 0}, {0, 0, 1.01f, 1}, {0, 0, -0.101f, 0}}));
-    device->PrepareTransforms();
-    alignas(16) VertexBatch scalar, sse;
-    FillBatch(scalar, 0.0f);
-    for (int k = 0; k < 3; ++k)
-        for (int l = 0; l < kBatchLanes; ++l) {
-            scalar.corner[k].x.lane[l] = 0.1f * (k + 1) * (l + 1);
-            scalar.corner[k].y.lane[l] = -0.37f * (k + 2) + 0.11f * l;
-            scalar.corner[k].z.lane[l] = 0.29f * l - 0.5f;
-        }
-    sse = scalar;
-    Transform(*device, scalar, false);
-    Transform(*device, sse, true);
-    for (int k = 0; k < 3; ++k) {
-        const Lanes* a[4] = {&scalar.corner[k].X, &scalar.corner[k].Y, &scalar.corner[k].Z, &scalar.corner[k].W};
-        const Lanes* b[4] = {&sse.corner[k].X, &sse.corner[k].Y, &sse.corner[k].Z, &sse.corner[k].W};
-        for (int axis = 0; axis < 4; ++axis)
-            for (int l = 0; l < kBatchLanes; ++l)
-                EXPECT_LE(UlpDistance(a[axis]->lane[l], b[axis]->lane[l]), 2)
-                    << "corner " << k << " axis " << axis << " lane " << l << ": " << a[axis]->lane[l] << " vs "
-                    << b[axis]->lane[l];
-    }
-}
-
 // Blending with world matrices that move (1, 2, 3) to C0: (11, 2, 3, 1), C1: (1, 22, 3, 1),
 // C2: (1, 2, 33, 1), C3: (2, 4, 6, 2); view, projection and viewport are identities. Weights are
 // quarters and halves, so every product and sum is exact in any rounding mode.
