@@ -1,5 +1,6 @@
 #include "render/vertex_fetch.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "render/render_device.h"
@@ -77,7 +78,9 @@ void FetchVertex(const RenderDevice& device, int streamCount, std::int64_t verte
     for (int s = 0; s < streamCount; ++s) {
         const StreamSource& stream = device.streams[s];
         const VertexFormat format = streamCount == 1 ? device.vertexFormat : stream.format;
-        const std::uint8_t* source = stream.data + vertexNumber * static_cast<std::int64_t>(stream.stride);
+        // Unsigned 64-bit product: defined for any vertex number and stride (a signed one could overflow).
+        const auto offset = static_cast<std::uint64_t>(vertexNumber) * stream.stride;
+        const std::uint8_t* source = stream.data + static_cast<std::ptrdiff_t>(offset);
         for (const AttributeKind& kind : kAttributeKinds) {
             const Groups groups = GroupsOf(corner, kind);
             float values[4];
