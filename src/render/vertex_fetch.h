@@ -9,7 +9,7 @@ class RenderDevice;
 
 // Walks the first streamCount stream slots in order (a later stream overwrites what an earlier one
 // stored). With one stream the device's vertex format describes the vertex, with several each
-// stream's own format does. The vertex number is 64-bit so that index + base vertex and
-// number x stride never wrap.
+// stream's own format does. The vertex number is 64-bit so that index + base vertex does not
+// wrap at 32 bits. Streams are raw pointers: the caller keeps every vertex it names inside them.
 void FetchVertex(const RenderDevice& device, int streamCount, std::int64_t vertexNumber, VertexSlot& corner,
                  int lane);
