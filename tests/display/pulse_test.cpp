@@ -79,10 +79,3 @@ TEST_F(ScenePulse, TimeAdvancesByEachStepAnimatedOrNot) {
     scene.ResetTime();
     EXPECT_EQ(scene.m_time, 0.0f);
 }
-
-TEST(PulseAlpha, EndsAndMiddleOfTheSine) {
-    EXPECT_EQ(PulseAlpha(-1.0f), 1);
-    EXPECT_EQ(PulseAlpha(1.0f), 255);
-    EXPECT_EQ(PulseAlpha(-1e-7f), 127);  // truncated, not rounded
-    EXPECT_EQ(PulseAlpha(1e-7f), 128);
-}
