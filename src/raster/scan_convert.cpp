@@ -10,9 +10,10 @@ namespace {
 
 // Rows are addressed only inside the clip rectangle, and the span routines address pixels by the
 // byte counts the draw chose; a target or depth buffer that does not match those counts (or has no
-// pixels) is not drawn into at all.
-bool BuffersMatchSpanRoutines(const SpanContext& c) {
-    return c.target.bits != nullptr && c.depth.bits != nullptr && c.depthBytesPerPixel == 4 &&
+// pixels, or was described for another device) is not drawn into at all.
+bool BuffersMatchSpanRoutines(const SpanContext& c, const RenderDevice& device) {
+    // Buffer descriptions compiled for another device may point at memory that is gone.
+    return c.compiledFor == &device && c.target.bits != nullptr && c.depth.bits != nullptr && c.depthBytesPerPixel == 4 &&
            c.depth.format == ZBUFFER32 && c.colorBytesPerPixel > 0 &&
            bitsPerPixel(c.target.format) == 8 * c.colorBytesPerPixel;
 }
@@ -21,7 +22,7 @@ bool BuffersMatchSpanRoutines(const SpanContext& c) {
 
 void ScanConvertBatch(RenderDevice& device, VertexBatch& batch) {
     SpanContext& c = g_spanContext;
-    if (device.renderStates[RS_FILLMODE] == FILL_SOLID && BuffersMatchSpanRoutines(c) && c.clipLeft < c.clipRight &&
+    if (device.renderStates[RS_FILLMODE] == FILL_SOLID && BuffersMatchSpanRoutines(c, device) && c.clipLeft < c.clipRight &&
         c.clipTop < c.clipBottom) {
         c.colorPitch = c.target.pitch;
         c.depthPitch = c.depth.pitch;

@@ -17,7 +17,7 @@ struct CoverageCase {
 
 std::vector<std::string> DrawOne(const CoverageCase& tc) {
     auto device = MakeScanDevice(tc.ssePath);
-    ResetSpanContext(tc.ssePath);
+    ResetSpanContext(tc.ssePath, device.get());
     SpanTarget target(8, 8);
     VertexBatch batch = EmptyBatch();
     SetLane(batch, 0, tc.v);

@@ -15,7 +15,7 @@ ScreenVertex WithRhw(const ScreenVertex& v, float rhw) { return {v.sx, v.sy, rhw
 TEST(ScanScene, EqualDepthLaterLaneWins) {
     for (bool sse : {false, true}) {
         auto device = MakeScanDevice(sse);
-        ResetSpanContext(sse);
+        ResetSpanContext(sse, device.get());
         SpanTarget target(8, 8);
         VertexBatch batch = EmptyBatch();
         for (int lane = 0; lane < 3; ++lane) {
@@ -36,6 +36,23 @@ TEST(ScanScene, EqualDepthLaterLaneWins) {
             }
         }
         EXPECT_GT(covered, 10);
+    }
+}
+
+// Buffer descriptions compiled for another device are never drawn into (they may be gone).
+TEST(ScanScene, ContextCompiledForAnotherDeviceDrawsNothing) {
+    for (bool sse : {false, true}) {
+        auto device = MakeScanDevice(sse);
+        auto other = MakeScanDevice(sse);
+        ResetSpanContext(sse, other.get());
+        SpanTarget target(8, 8);
+        VertexBatch batch = EmptyBatch();
+        SetLane(batch, 0, kTriangle);
+        DrawRounding rounding(sse);
+        ScanConvertBatch(*device, batch);
+        EXPECT_EQ(target.Coverage(), std::vector<std::string>(8, "........"));
+        ScanConvertBatch(*other, batch);
+        EXPECT_NE(target.Coverage(), std::vector<std::string>(8, "........"));
     }
 }
 
@@ -60,7 +77,7 @@ TEST(ScanScene, FillModesAndEdgeOverlay) {
     for (bool sse : {false, true}) {
         for (const FillCase& fc : cases) {
             auto device = MakeScanDevice(sse);
-            ResetSpanContext(sse);
+            ResetSpanContext(sse, device.get());
             SpanTarget target(16, 16);
             device->renderTarget = g_spanContext.target;
             device->renderStates[RS_FILLMODE] = fc.fillMode;
@@ -92,7 +109,7 @@ TEST(ScanScene, FillModesAndEdgeOverlay) {
 TEST(ScanScene, SpansBeyondTheArraysKeepTheirFirst4096Pixels) {
     for (bool sse : {false, true}) {
         auto device = MakeScanDevice(sse);
-        ResetSpanContext(sse);
+        ResetSpanContext(sse, device.get());
         SpanTarget target(5000, 2);
         VertexBatch batch = EmptyBatch();
         const ScreenVertex v[3] = {{-10.25f, -10.25f, 1}, {20000.25f, -10.25f, 1}, {-10.25f, 20000.25f, 1}};
@@ -136,7 +153,7 @@ struct Picture {
 
 Picture DrawShadedScene(bool sse) {
     auto device = MakeScanDevice(sse);
-    ResetSpanContext(sse);
+    ResetSpanContext(sse, device.get());
     SpanContext& c = g_spanContext;
     c.shadeMode = SHADE_GOURAUD;
     c.interpolateDiffuse = 1;

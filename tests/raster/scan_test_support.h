@@ -36,8 +36,9 @@ constexpr Color32 kBackground = 0x00000000;
 constexpr float kFarDepth = 1e38f;
 
 // The per-draw values of a plain draw: depth test and trim on, flat shading, stage 0 selecting the
-// vertex colour, no fog, no blending, the A8R8G8B8 writer. Every array and interpolant is cleared.
-inline void ResetSpanContext(bool ssePath) {
+// vertex colour, no fog, no blending, the A8R8G8B8 writer, compiled for `device`. Every array and
+// interpolant is cleared.
+inline void ResetSpanContext(bool ssePath, const RenderDevice* device = nullptr) {
     SpanContext& c = g_spanContext;
     std::memset(static_cast<void*>(&c), 0, sizeof c);
     for (Color32& v : c.constantArray) v = 0xFFFFFFFF;
@@ -54,6 +55,7 @@ inline void ResetSpanContext(bool ssePath) {
     c.stageArg2Base[0] = c.diffuseArray;
     c.pixelWriter = PixelWriterRoutine(A8R8G8B8, ssePath, &c.colorBytesPerPixel);
     c.depthBytesPerPixel = 4;
+    c.compiledFor = device;
 }
 
 // A render target and depth buffer of exactly width x height pixels (so the sanitizer sees any
