@@ -37,7 +37,7 @@ const CullCase kCullCases[] = {
 class Culling : public ::testing::TestWithParam<bool> {
 protected:
     bool sse() const { return GetParam(); }
-    std::unique_ptr<RenderDevice> device = MakeDevice(GetParam());
+    ClipDevice device{GetParam()};
     DrawRounding rounding{GetParam()};
     alignas(16) VertexBatch batch{};
 };

@@ -16,7 +16,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 class NonFinite : public ::testing::TestWithParam<bool> {
 protected:
-    std::unique_ptr<RenderDevice> device = MakeDevice(GetParam());
+    ClipDevice device{GetParam()};
     DrawRounding rounding{GetParam()};
     alignas(16) VertexBatch batch{};
 };

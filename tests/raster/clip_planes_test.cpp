@@ -10,7 +10,7 @@ using namespace cliptest;
 class ClipPlanes : public ::testing::TestWithParam<bool> {
 protected:
     bool sse() const { return GetParam(); }
-    std::unique_ptr<RenderDevice> device = MakeDevice(GetParam());
+    ClipDevice device{GetParam()};
     DrawRounding rounding{GetParam()};
     alignas(16) VertexBatch batch{};
 };

@@ -21,7 +21,7 @@ protected:
             for (int k = 0; k < 3; ++k) batch.corner[k].diffuse[CH_G].lane[lane] = 10.0f * lane + k;
         }
     }
-    std::unique_ptr<RenderDevice> device = MakeDevice(GetParam());
+    ClipDevice device{GetParam()};
     DrawRounding rounding{GetParam()};
     alignas(16) VertexBatch batch{};
 };

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "raster/clip.h"
 #include "raster/rasterizer.h"
@@ -32,26 +33,34 @@ private:
     unsigned saved_;
 };
 
-// A device with a 100 x 80 viewport at (10, 20), depth 0..1, no culling, position and diffuse.
-inline std::unique_ptr<RenderDevice> MakeDevice(bool sse) {
-    auto device = std::make_unique<RenderDevice>();
-    Viewport& v = device->viewport;
-    v.left = 10;
-    v.top = 20;
-    v.right = 110;
-    v.bottom = 100;
-    v.width = 100;
-    v.height = 80;
-    v.minZ = 0;
-    v.maxZ = 1;
-    v.farBound = kFarBound;
-    device->renderStates[RS_CULLMODE] = CULL_NONE;
-    device->vertexFormat = VF_XYZ | VF_DIFFUSE;
-    device->ssePath = sse ? kSseOn : 0;
-    device->clipCount = 0;
-    device->drawCount = 0;
-    return device;
-}
+// A device with a 100 x 80 viewport at (10, 20) on a 128 x 128 target of its own, depth 0..1, no
+// culling, position and diffuse. The draw preparation has run, so whatever reaches the scan
+// converter draws into this target and no other.
+class ClipDevice {
+public:
+    explicit ClipDevice(bool sse) : pixels_(kTargetSide * kTargetSide), device_(std::make_unique<RenderDevice>()) {
+        RenderDevice& d = *device_;
+        d.SetRenderTarget(pixels_.data(), kTargetSide, kTargetSide, A8R8G8B8, kTargetSide * 4);
+        d.ClearDepth(1.0f);
+        d.SetViewport(10, 20, 100, 80, 0.0f, 1.0f);
+        d.SetRenderState(RS_PROCESSORPATH, sse ? 2 : 0);
+        d.SetRenderState(RS_LIGHTING, 0);
+        d.SetVertexFormat(VF_XYZ | VF_DIFFUSE);
+        d.PrepareViewport();
+        d.CompileRasterState();
+        d.renderStates[RS_CULLMODE] = CULL_NONE;
+        d.ssePath = sse ? kSseOn : 0;
+        d.clipCount = 0;
+        d.drawCount = 0;
+    }
+    RenderDevice& operator*() const { return *device_; }
+    RenderDevice* operator->() const { return device_.get(); }
+
+private:
+    static constexpr int kTargetSide = 128;
+    std::vector<Color32> pixels_;
+    std::unique_ptr<RenderDevice> device_;
+};
 
 struct Corner {
     float x, y, z, w;

@@ -34,7 +34,7 @@ const RejectCase kRejectCases[] = {
 class ViewportRejection : public ::testing::TestWithParam<bool> {
 protected:
     bool sse() const { return GetParam(); }
-    std::unique_ptr<RenderDevice> device = MakeDevice(GetParam());
+    ClipDevice device{GetParam()};
     DrawRounding rounding{GetParam()};
     alignas(16) VertexBatch batch{};
 };

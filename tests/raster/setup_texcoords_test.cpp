@@ -29,7 +29,7 @@ protected:
                 EXPECT_EQ(slot.tex[set][1].lane[lane], v) << what << " set " << set;
             }
     }
-    std::unique_ptr<RenderDevice> device = MakeDevice(GetParam());
+    ClipDevice device{GetParam()};
     DrawRounding rounding{GetParam()};
     alignas(16) VertexBatch batch{};
 };
