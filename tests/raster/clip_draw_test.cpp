@@ -95,27 +95,36 @@ TEST_P(Draw, CullModesKeepTheFacingTheyName) {
 
 TEST_P(Draw, FiveTrianglesDrawAsTheirSeparateDrawsAndThePaddingDrawsNothing) {
     // Lane 1 of the first batch is a back face under D3DCULL_CCW, so the other lanes go through the
-    // draw queue and the end of the draw pads and draws it.
+    // draw queue and the end of the draw pads and draws it. Under flat shading each queued lane
+    // keeps its own triangle's colour.
     device->SetRenderState(RS_CULLMODE, CULL_CCW);
     const std::vector<InputVertex> triangles[] = {
         Clockwise(1, 1, 0xFF0000FFu),         CounterClockwise(9, 1, 0xFF00FF00u), Clockwise(17, 1, 0xFFFF0000u),
         Clockwise(1, 9, 0xFF00FFFFu),         Clockwise(9, 9, 0xFFFFFF00u),
     };
-    std::vector<InputVertex> all;
-    for (const auto& t : triangles) Append(all, t);
-    const std::uint64_t drawnTogether = DrawList(all);
-    const std::vector<Color32> together = pixels;
+    for (const std::uint32_t shadeMode : {SHADE_GOURAUD, SHADE_FLAT}) {
+        SCOPED_TRACE(shadeMode);
+        device->SetRenderState(RS_SHADEMODE, shadeMode);
+        Clear();
+        std::vector<InputVertex> all;
+        for (const auto& t : triangles) Append(all, t);
+        const std::uint64_t drawnTogether = DrawList(all);
+        const std::vector<Color32> together = pixels;
 
-    std::uint64_t drawnApart = 0;
-    Clear();
-    for (const auto& t : triangles) drawnApart += DrawList(t);
-    EXPECT_EQ(pixels, together);
-    EXPECT_EQ(drawnTogether, drawnApart);
-    EXPECT_GT(drawnTogether, 0u);
-    EXPECT_EQ(Pixel(11, 3), kClear) << "the back face";
-    // The padding sits at the centre of the target, the origin of the untransformed space.
-    EXPECT_EQ(Pixel(15, 15), kClear);
-    EXPECT_EQ(Pixel(16, 16), kClear);
+        std::uint64_t drawnApart = 0;
+        Clear();
+        for (const auto& t : triangles) drawnApart += DrawList(t);
+        EXPECT_EQ(pixels, together);
+        EXPECT_EQ(drawnTogether, drawnApart);
+        EXPECT_GT(drawnTogether, 0u);
+        EXPECT_EQ(Pixel(3, 3), 0xFF0000FFu);
+        EXPECT_EQ(Pixel(19, 3), 0xFFFF0000u);
+        EXPECT_EQ(Pixel(11, 11), 0xFFFFFF00u);
+        EXPECT_EQ(Pixel(11, 3), kClear) << "the back face";
+        // The padding sits at the centre of the target, the origin of the untransformed space.
+        EXPECT_EQ(Pixel(15, 15), kClear);
+        EXPECT_EQ(Pixel(16, 16), kClear);
+    }
 }
 
 TEST_P(Draw, TriangleCrossingTheNearPlaneDrawsItsNearSideWithoutGaps) {
