@@ -87,16 +87,15 @@ void QueueDrawLane(RenderDevice& device, VertexBatch& batch, int lane) {
 
 void FlushBatches(RenderDevice& device) {
     // Padding triangles are degenerate: all corners at one point, so they cover no pixel.
-    alignas(16) static const VertexBatch kEmpty{};
     for (;;) {
         if (QueueLane(device.drawCount) != 0) {
-            alignas(16) VertexBatch padding = kEmpty;
+            alignas(16) VertexBatch padding{};
             for (VertexSlot& slot : padding.corner)
                 for (int lane = 0; lane < kBatchLanes; ++lane) slot.rhw.lane[lane] = 1.0f;
             while (QueueLane(device.drawCount) != 0) QueueDrawLane(device, padding, 0);
         }
         if (QueueLane(device.clipCount) != 0) {
-            alignas(16) VertexBatch padding = kEmpty;
+            alignas(16) VertexBatch padding{};
             for (VertexSlot& slot : padding.corner) {
                 slot.Z.lane[0] = 1.0f;
                 slot.W.lane[0] = 1.0f;
