@@ -48,6 +48,17 @@ TEST_P(Queues, KeptLanesOfAPartlyRejectedBatchAreQueuedInOrder) {
     EXPECT_EQ(device->drawBatch.corner[1].specular[CH_B].lane[1], 5.0f);
 }
 
+TEST_P(Queues, TheScreenPositionTravelsEvenWithoutPositionInTheFormat) {
+    device->vertexFormat = VF_DIFFUSE;
+    ProjectBatch(*device, batch);
+    QueueDrawLane(*device, batch, 1);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(device->drawBatch.corner[k].sx.lane[0], batch.corner[k].sx.lane[1]);
+        EXPECT_EQ(device->drawBatch.corner[k].sy.lane[0], batch.corner[k].sy.lane[1]);
+        EXPECT_EQ(device->drawBatch.corner[k].rhw.lane[0], 0.5f);
+    }
+}
+
 TEST_P(Queues, TheFourthQueuedLaneRasterizesTheDrawBatch) {
     for (int lane = 0; lane < 3; ++lane) {
         ProjectBatch(*device, batch);

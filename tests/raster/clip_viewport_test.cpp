@@ -64,6 +64,16 @@ TEST_P(ViewportRejection, StopsAtTheFirstEmptyMask) {
     EXPECT_EQ(device->drawCount, 0);
 }
 
+TEST_P(ViewportRejection, BoundsAreThoseOfTheViewportWhateverTheFourLaneCopiesHold) {
+    // The four-lane copies are refreshed only when the viewport changes on the SSE path; a draw
+    // that switched paths since must still test against its own viewport.
+    device->laneClip = LaneClipBounds{};
+    FillVisible(batch);
+    ClipResult result{};
+    ClipBatch(*device, batch, result);
+    EXPECT_EQ(result.keepMask, kAllLanes);
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, ViewportRejection, ::testing::Bool(),
                          [](const auto& info) { return std::string(PathName(info.param)); });
 

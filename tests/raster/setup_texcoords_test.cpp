@@ -67,6 +67,15 @@ TEST_P(TexCoords, TextureTransformByFlags) {
     }
 }
 
+TEST_P(TexCoords, TransformReadsTheStageMatrixEvenWhenItsFourLaneCopyIsStale) {
+    // A stage that turns its transform on after the matrices were last prepared.
+    device->laneTexture[0] = LaneMatrix{};
+    device->textureMatrix[0].m[3][0] = 0.5f;
+    device->stages[0].states[TSS_TEXTURETRANSFORMFLAGS] = TTFF_COUNT2;
+    TransformTexCoords(*device, batch, VF_XYZ | VF_TEX0);
+    ExpectAll(0, 1.5f, 2.0f, "translated");
+}
+
 TEST_P(TexCoords, AbsentSetsAreLeftAlone) {
     for (int stage = 0; stage < kTextureStages; ++stage) {
         device->stages[stage].states[TSS_TEXTURETRANSFORMFLAGS] = TTFF_COUNT2;
