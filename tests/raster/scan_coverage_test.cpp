@@ -74,16 +74,27 @@ TEST(ScanCoverage, HorizontalTopEdgeInEitherVertexOrder) {
     }
 }
 
-// Statistics of the first case above: the SSE path also counts the empty spans it hands over.
+// Statistics of the first case above and of the middle-right triangle, whose line 1 is empty: the
+// SSE path also counts the empty spans it hands over.
 TEST(ScanCoverage, SpanStatisticsOnEachPath) {
     struct Expected {
+        ScreenVertex v[3];
         bool ssePath;
         std::uint32_t spans, pixels, rounded;
     };
-    // sse: spans of 6, 5, 3, 2; scalar: 4, 2, 1 and one empty line (7) that is not handed over.
+    // Horizontal top: sse spans of 6, 5, 3, 2; scalar 4, 2, 1 and line 7 empty, not handed over.
     // Rounded total: add length + 3, then clear bit 1 (sse 9, 17, 21, 24; scalar 5, 8, 12).
-    for (const Expected& e : {Expected{true, 4, 16, 24}, Expected{false, 3, 7, 12}}) {
-        DrawOne({"", {{1, 3, 1}, {7, 3, 1}, {1, 7, 1}}, e.ssePath, {}});
+    // Middle right: lines 1-6 hold 0, 1, 2, 3, 3, 1 pixels on both paths (4, 9, 13, 17, 21).
+    const ScreenVertex flatTop[3] = {{1, 3, 1}, {7, 3, 1}, {1, 7, 1}};
+    const ScreenVertex middleRight[3] = {{1.25f, 0.5f, 1}, {5.25f, 4.5f, 1}, {1.25f, 6.5f, 1}};
+    const Expected cases[] = {
+        {{flatTop[0], flatTop[1], flatTop[2]}, true, 4, 16, 24},
+        {{flatTop[0], flatTop[1], flatTop[2]}, false, 3, 7, 12},
+        {{middleRight[0], middleRight[1], middleRight[2]}, true, 6, 10, 21},
+        {{middleRight[0], middleRight[1], middleRight[2]}, false, 5, 10, 21},
+    };
+    for (const Expected& e : cases) {
+        DrawOne({"", {e.v[0], e.v[1], e.v[2]}, e.ssePath, {}});
         EXPECT_EQ(g_spanContext.spanCount, e.spans) << e.ssePath;
         EXPECT_EQ(g_spanContext.pixelTotal, e.pixels) << e.ssePath;
         EXPECT_EQ(g_spanContext.roundedPixelTotal, e.rounded) << e.ssePath;
