@@ -1,6 +1,8 @@
 // The edge overlay: white lines along the three edges of every lane, over the fill.
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <emmintrin.h>
 
 #include "image/surface.h"
@@ -11,9 +13,16 @@ namespace {
 
 constexpr std::uint32_t kEdgeColor = 0x00FFFFFF;
 
-// Truncation toward zero; NaN and values beyond int range give INT_MIN, which the line drawer
-// treats like any far-away point.
-int Truncate(float v) { return _mm_cvttss_si32(_mm_set_ss(v)); }
+// Positions beyond 2^30 pixels are all far outside any surface (and make lines longer than the line
+// drawer draws), so limiting them first keeps the truncation in int range without changing a pixel.
+constexpr float kFarPosition = 1073741824.0f;
+
+int Truncate(float v) {
+    const float limited = v < -kFarPosition ? -kFarPosition : (v > kFarPosition ? kFarPosition : v);
+    return _mm_cvttss_si32(_mm_set_ss(limited));
+}
+
+bool Finite(float v) { return std::fabs(v) <= std::numeric_limits<float>::max(); }
 
 int SideLength(std::uint32_t side) { return static_cast<int>(std::min<std::uint32_t>(side, INT_MAX)); }
 
@@ -25,6 +34,9 @@ void EdgeOverlay(RenderDevice& device, const VertexBatch& batch) {
     surface.attachNoPalette(target.bits, SideLength(target.width), SideLength(target.height), target.format,
                             target.pitch);
     for (int lane = 0; lane < kBatchLanes; ++lane) {
+        bool finite = true;
+        for (int k = 0; k < 3; ++k) finite = finite && Finite(batch.corner[k].sx.lane[lane]) && Finite(batch.corner[k].sy.lane[lane]);
+        if (!finite) continue;  // a corner without a position has no edges to show
         int x[3], y[3];
         for (int k = 0; k < 3; ++k) {
             x[k] = Truncate(batch.corner[k].sx.lane[lane]);

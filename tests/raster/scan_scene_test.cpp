@@ -1,5 +1,7 @@
 // Whole batches through ScanConvertBatch: depth order between lanes, fill modes and the edge
 // overlay, spans wider than the span arrays, and agreement of the two paths on a shaded scene.
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "scan_test_support.h"
@@ -103,6 +105,32 @@ TEST(ScanScene, FillModesAndEdgeOverlay) {
             }
         }
     }
+}
+
+// Lanes whose corners are not finite, or lie far away, add no line to those of a finite triangle.
+TEST(ScanScene, EdgeOverlayOfFarAndNonFiniteCorners) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const ScreenVertex v[3] = {{2.7f, 1.2f, 1}, {10.9f, 1.9f, 1}, {2.2f, 9.5f, 1}};
+    const ScreenVertex odd[3][3] = {{{nan, 1, 1}, {4, 4, 1}, {1, 7, 1}},
+                                    {{1e30f, 1e30f, 1}, {-1e30f, 5, 1}, {5, -1e30f, 1}},
+                                    {{1, 1, 1}, {inf, 4, 1}, {3e9f, -3e9f, 1}}};
+    std::vector<std::string> pictures[2];
+    for (int variant = 0; variant < 2; ++variant) {
+        auto device = MakeScanDevice(false);
+        ResetSpanContext(false, device.get());
+        SpanTarget target(16, 16);
+        device->renderTarget = g_spanContext.target;
+        device->renderStates[RS_FILLMODE] = FILL_WIREFRAME;
+        device->renderStates[RS_EDGEOVERLAY] = 1;
+        VertexBatch batch = EmptyBatch();
+        SetLane(batch, 0, v);
+        for (int lane = 1; lane < kBatchLanes; ++lane) SetLane(batch, lane, variant == 0 ? v : odd[lane - 1]);
+        ScanConvertBatch(*device, batch);
+        pictures[variant] = target.Coverage();
+    }
+    EXPECT_EQ(pictures[1], pictures[0]);
+    EXPECT_EQ(pictures[0][1].substr(2, 9), "#########");
 }
 
 // A triangle across a 5000-pixel-wide target: every span is cut to its first 4096 pixels.
