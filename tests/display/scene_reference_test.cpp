@@ -1,0 +1,91 @@
+// One whole frame of the logo, rendered at a fixed time, against a committed picture: any change
+// in the artwork, the scene's geometry or any stage of the renderer shows here. The picture is
+// stored upright (the window's top row first) so it can be looked at as it is. To accept a
+// deliberate change, run `FERROX_UPDATE_REFERENCE=1 ctest -R SceneReference`, look at the
+// rewritten BMPs in tests/display/data and commit them.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/animation_scene.h"
+#include "display/bitmap_handles.h"
+#include "image/bmp_file.h"
+#include "image/image.h"
+#include "scene_fixture.h"
+
+namespace {
+
+struct ImageDeleter {
+    void operator()(Image* image) const { destroyImage(image); }
+};
+using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
+
+class SceneReference : public WithBitmapResources {};
+
+// The frame buffer's stored rows in window order: the buffer is bottom-up.
+ImagePtr UprightCopy(const BITMAP& frame) {
+    ImagePtr image(createImage(frame.bmWidth, frame.bmHeight, A8R8G8B8));
+    if (!image) return image;
+    for (int row = 0; row < frame.bmHeight; ++row) {
+        const auto* source = static_cast<const std::uint8_t*>(frame.bmBits) +
+                             std::size_t(frame.bmHeight - 1 - row) * frame.bmWidthBytes;
+        std::memcpy(image->pixels + std::size_t(row) * image->pitch, source, std::size_t(frame.bmWidth) * 4);
+    }
+    return image;
+}
+
+std::vector<unsigned char> BmpBytes(const Image* image) {
+    std::vector<unsigned char> bytes;
+    std::FILE* file = std::tmpfile();
+    if (file == nullptr) return bytes;
+    if (writeBmp(file, image)) {
+        bytes.resize(static_cast<std::size_t>(std::ftell(file)));
+        std::rewind(file);
+        if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) bytes.clear();
+    }
+    std::fclose(file);
+    return bytes;
+}
+
+std::vector<unsigned char> ReadFile(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        for (int ch; (ch = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<unsigned char>(ch));
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// At 6 s of animation the logo and the glow are both half visible (alphas 127 and 128), so the
+// picture exercises the background, both blends and the cross-fade at once.
+TEST_F(SceneReference, FrameAtSixSecondsMatchesTheCommittedPictureOnEachPath) {
+    const char* folder = std::getenv("FERROX_TEST_DATA");
+    ASSERT_NE(folder, nullptr);
+    const bool update = std::getenv("FERROX_UPDATE_REFERENCE") != nullptr;
+    for (bool sse : {true, false}) {
+        AnimationScene scene;
+        ASSERT_EQ(scene.Create(), 1);
+        scene.m_device->SetRenderState(RS_PROCESSORPATH, sse ? 2 : 0);
+        scene.StartAnimation();
+        scene.m_time = 6.0f;
+        ASSERT_EQ(scene.ResizeTarget(320, 240), 1);
+        scene.Update(0.1f);
+
+        const ImagePtr picture = UprightCopy(GetBitmapInfo(scene.m_frameBuffer));
+        ASSERT_TRUE(picture);
+        const std::vector<unsigned char> bytes = BmpBytes(picture.get());
+        ASSERT_FALSE(bytes.empty());
+        const std::string path = std::string(folder) + (sse ? "/scene_320x240_sse.bmp" : "/scene_320x240_scalar.bmp");
+        if (update) {
+            ASSERT_TRUE(saveBmpFile(path.c_str(), picture.get(), 0)) << path;
+        }
+        const std::vector<unsigned char> reference = ReadFile(path);
+        ASSERT_FALSE(reference.empty()) << "missing reference " << path;
+        EXPECT_TRUE(bytes == reference) << "the frame differs from " << path;
+    }
+}
+
+}  // namespace
