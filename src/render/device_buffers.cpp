@@ -4,25 +4,15 @@
 #include <cstring>
 #include <new>
 
+#include "raster/pixel_writers.h"
 #include "render/render_device.h"
 
 namespace {
 
-// Bytes per pixel of the render-target formats that have a pixel writer; 0 for every other format.
+// Bytes per pixel of a render-target format that has a pixel writer; 0 for every other format.
 std::uint32_t TargetBytesPerPixel(PixelFormat format) {
-    switch (format) {
-        case A8R8G8B8:
-        case X8R8G8B8:
-            return 4;
-        case A4R4G4B4:
-        case X4R4G4B4:
-        case A1R5G5B5:
-        case X1R5G5B5:
-        case R5G6B5:
-            return 2;
-        default:
-            return 0;
-    }
+    std::int32_t bytes = 0;
+    return PixelWriterRoutine(format, false, &bytes) != nullptr ? static_cast<std::uint32_t>(bytes) : 0;
 }
 
 // A row of width pixels must fit between one row start and the next.
