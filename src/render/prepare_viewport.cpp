@@ -2,11 +2,10 @@
 // the clipper's four-lane viewport constants and the fog colour.
 #include <xmmintrin.h>
 
+#include "render/lane_copy.h"
 #include "render/render_device.h"
 
 namespace {
-
-Lanes FourTimes(float value) { return Lanes{{value, value, value, value}}; }
 
 void BuildViewportMatrix(const Viewport& port, Matrix4& matrix) {
     // Projected x = -1 lands on the left edge's pixel centre line X - 0.5, y = +1 on Y - 0.5.
@@ -22,7 +21,7 @@ Lanes Reciprocal(float value, bool ssePath) {
     if (ssePath) {
         _mm_store_ps(result.lane, _mm_rcp_ps(_mm_set1_ps(value)));
     } else {
-        result = FourTimes(1.0f / value);
+        SpreadToLanes(1.0f / value, result);
     }
     return result;
 }
@@ -43,12 +42,12 @@ void RenderDevice::PrepareViewport() {
 
     // Rebuilt at every draw, so the constants always belong to the path this draw runs on.
     const bool sse = ssePath != 0;
-    laneClip.left = FourTimes(viewport.left);
-    laneClip.top = FourTimes(viewport.top);
-    laneClip.right = FourTimes(viewport.right);
-    laneClip.bottom = FourTimes(viewport.bottom);
-    laneClip.minZ = FourTimes(viewport.minZ);
-    laneClip.farBound = FourTimes(viewport.farBound);
+    SpreadToLanes(viewport.left, laneClip.left);
+    SpreadToLanes(viewport.top, laneClip.top);
+    SpreadToLanes(viewport.right, laneClip.right);
+    SpreadToLanes(viewport.bottom, laneClip.bottom);
+    SpreadToLanes(viewport.minZ, laneClip.minZ);
+    SpreadToLanes(viewport.farBound, laneClip.farBound);
     laneClip.minZReciprocal = Reciprocal(viewport.minZ, sse);
     laneClip.farReciprocal = Reciprocal(viewport.farBound, sse);
 
