@@ -82,6 +82,7 @@ void FetchVertex(const RenderDevice& device, int streamCount, std::int64_t verte
         const auto offset = static_cast<std::uint64_t>(vertexNumber) * stream.stride;
         const std::uint8_t* source = stream.data + static_cast<std::ptrdiff_t>(offset);
         for (const AttributeKind& kind : kAttributeKinds) {
+            if (((format | stream.tweenFormat) & kind.bit) == 0) continue;
             const Groups groups = GroupsOf(corner, kind);
             float values[4];
             if (format & kind.bit) {
