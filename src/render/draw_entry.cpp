@@ -1,5 +1,6 @@
-// The draw entry: checks a primitive request, brings the derived state up to date under the draw's
-// rounding mode, assembles and processes the triangles, flushes the clipper and counts the draw.
+// The draw entry: checks a primitive request, brings the derived state up to date (the viewport step
+// chooses the processor path, whose rounding mode is then in force for the rest of the draw),
+// assembles and processes the triangles, flushes the clipper and counts the draw.
 #include <bit>
 
 #include "raster/rasterizer.h"
