@@ -1,7 +1,6 @@
 #include "render/texel_fetch.h"
 
 #include <gtest/gtest.h>
-#include <immintrin.h>
 
 #include <cmath>
 #include <cstdint>
@@ -10,25 +9,9 @@
 #include <vector>
 
 #include "raster/span_context.h"
+#include "vertex_test_support.h"
 
 namespace {
-
-constexpr unsigned kRoundNearest = 0x0000;
-constexpr unsigned kRoundDown = 0x2000;
-
-// Sets the SSE rounding mode for a scope, as a draw does, and puts the caller's MXCSR back.
-class RoundingMode {
-   public:
-    explicit RoundingMode(unsigned mode) : saved_(_mm_getcsr()) {
-        _mm_setcsr((saved_ & ~0x6000u) | mode);
-    }
-    ~RoundingMode() { _mm_setcsr(saved_); }
-    RoundingMode(const RoundingMode&) = delete;
-    RoundingMode& operator=(const RoundingMode&) = delete;
-
-   private:
-    unsigned saved_;
-};
 
 // A power-of-two texture whose texel at (column, row) is column + 1000 x row unless filled
 // otherwise.
@@ -108,7 +91,7 @@ TEST(TexelFetch, PointSamplingWrapsAndFollowsTheRoundingMode) {
         for (int stage = 0; stage < kTextureStages; ++stage) {
             for (int s = 0; s < kTextureStages; ++s) (s == stage ? texture : decoy).Bind(s);
             for (bool down : {false, true}) {
-                RoundingMode mode(down ? kRoundDown : kRoundNearest);
+                const ScopedRoundingMode mode(down ? RoundingMode::Down : RoundingMode::Nearest);
                 for (bool sse : {false, true}) {
                     PrepareSpan(stage, 9, pc.u, pc.v, 2.0f, 0.0f);
                     PointFetchRoutine(stage, sse)();
@@ -144,7 +127,7 @@ TEST(TexelFetch, BilinearWeightsAndEdgeWrapping) {
     for (int stage : {0, 3}) {
         for (bool sse : {false, true}) {
             for (bool down : {false, true}) {
-                RoundingMode mode(down ? kRoundDown : kRoundNearest);
+                const ScopedRoundingMode mode(down ? RoundingMode::Down : RoundingMode::Nearest);
                 // Inside the texture: the square (1, 1)-(2, 2); at the edges: (3, 3)-(0, 0).
                 for (int origin : {1, 3}) {
                     TestTexture texture(4, 4);
@@ -284,8 +267,8 @@ TEST(TexelFetch, SseAndPlainFormsAgreeOnRandomSpans) {
     for (Color32& p : texture.pixels) p = random();
     texture.Bind(1);
     std::vector<Color32> plain(kSpanArrayLength);
-    for (unsigned mode : {kRoundNearest, kRoundDown}) {
-        RoundingMode scope(mode);
+    for (RoundingMode mode : {RoundingMode::Nearest, RoundingMode::Down}) {
+        const ScopedRoundingMode scope(mode);
         for (int trial = 0; trial < 8; ++trial) {
             const int length = trial == 0 ? kSpanArrayLength : 1 + static_cast<int>(random() % 999);
             for (bool bilinear : {false, true}) {
@@ -305,7 +288,7 @@ TEST(TexelFetch, SseAndPlainFormsAgreeOnRandomSpans) {
                     }
                     for (int k = 0; k < length; ++k) {
                         ASSERT_EQ(c.texelArray[k], plain[k])
-                            << "pixel " << k << " bilinear " << bilinear << " mode " << mode;
+                            << "pixel " << k << " bilinear " << bilinear << " mode " << static_cast<unsigned>(mode);
                     }
                 }
             }
