@@ -3,7 +3,6 @@
 // modulate, the A8R8G8B8 pixel writer and the bilinear texel fetch.
 
 #include <benchmark/benchmark.h>
-#include <immintrin.h>
 #include <x86intrin.h>
 
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include "raster/color_ops.h"
 #include "raster/pixel_writers.h"
 #include "raster/span_context.h"
+#include "render/rounding_mode.h"
 #include "render/texel_fetch.h"
 
 namespace {
@@ -91,10 +91,9 @@ void BM_BilinearFetch(benchmark::State& state, bool sse) {
         c.texStep4[0][1][k] = 4 * 0.21f;
     }
     s.pixels = pixels.data();
-    const unsigned saved = _mm_getcsr();
-    _mm_setcsr((saved & ~0x6000u) | (sse ? 0x2000u : 0u));
+    const MxcsrGuard callerMxcsr;
+    SetRoundingMode(sse ? RoundingMode::Down : RoundingMode::Nearest);
     RunSpanRoutine(state, BilinearFetchRoutine(0, sse));
-    _mm_setcsr(saved);
 }
 
 BENCHMARK_CAPTURE(BM_Modulate, sse, true);
