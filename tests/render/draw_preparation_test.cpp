@@ -261,19 +261,17 @@ TEST(DrawPreparationTest, PixelWriterFollowsTheTarget) {
     prepared.Prepare();
     std::int32_t bytes = 0;
     const SpanRoutine writer = PixelWriterRoutine(X8R8G8B8, false, &bytes);
-    EXPECT_EQ(Span().pixelWriter, writer != nullptr ? writer : WriteNoPixels);
-    if (writer != nullptr) {
-        EXPECT_EQ(Span().colorBytesPerPixel, 4);
-    }
+    ASSERT_NE(writer, nullptr);
+    EXPECT_EQ(Span().pixelWriter, writer);
+    EXPECT_EQ(Span().colorBytesPerPixel, 4);
 
     std::vector<std::uint16_t> wide(320 * 240);
     device.SetRenderTarget(wide.data(), 320, 240, R5G6B5, 640);
     prepared.Prepare();
     const SpanRoutine writer565 = PixelWriterRoutine(R5G6B5, false, &bytes);
-    EXPECT_EQ(Span().pixelWriter, writer565 != nullptr ? writer565 : WriteNoPixels);
-    if (writer565 != nullptr) {
-        EXPECT_EQ(Span().colorBytesPerPixel, 2);
-    }
+    ASSERT_NE(writer565, nullptr);
+    EXPECT_EQ(Span().pixelWriter, writer565);
+    EXPECT_EQ(Span().colorBytesPerPixel, 2);
     EXPECT_EQ(Span().target.bits, reinterpret_cast<std::uint8_t*>(wide.data()));
     EXPECT_EQ(Span().colorPitch, 640);
 
