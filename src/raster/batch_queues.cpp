@@ -39,19 +39,19 @@ void ProcessClipBatch(RenderDevice& device) {
         if (result.keepMask & (1u << lane)) QueueDrawLane(device, batch, lane);
 }
 
-}  // namespace
-
 bool IsQueueBatch(const RenderDevice& device, const VertexBatch& batch) {
     return &batch == &device.drawBatch || &batch == &device.clipBatch;
 }
 
+void SetLaneFlatColor(VertexBatch& batch, int lane, Color32 color) {
+    batch.corner[0].spare.lane[lane & 3] = std::bit_cast<float>(color);
+}
+
+}  // namespace
+
 Color32 LaneFlatColor(const RenderDevice& device, const VertexBatch& batch, int lane) {
     if (IsQueueBatch(device, batch)) return std::bit_cast<Color32>(batch.corner[0].spare.lane[lane & 3]);
     return device.flatColors[lane & 3];
-}
-
-void SetLaneFlatColor(VertexBatch& batch, int lane, Color32 color) {
-    batch.corner[0].spare.lane[lane & 3] = std::bit_cast<float>(color);
 }
 
 void QueueClipTriangle(RenderDevice& device, VertexView v0, VertexView v1, VertexView v2, Color32 flatColor) {

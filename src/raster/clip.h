@@ -61,8 +61,6 @@ void QueueDrawLane(RenderDevice& device, VertexBatch& batch, int lane);
 // The flat colour of a lane: the device's for a batch from vertex processing; for the device's
 // own queue batches, the one stored with the lane when it was queued (in corner 0's spare group).
 Color32 LaneFlatColor(const RenderDevice& device, const VertexBatch& batch, int lane);
-void SetLaneFlatColor(VertexBatch& batch, int lane, Color32 color);
-bool IsQueueBatch(const RenderDevice& device, const VertexBatch& batch);
 
 // rhw = 1 / W, sx = X rhw, sy = Y rhw for all twelve vertices.
 void ProjectBatch(const RenderDevice& device, VertexBatch& batch);

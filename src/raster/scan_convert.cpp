@@ -3,6 +3,7 @@
 #include "raster/scan_convert.h"
 
 #include "image/pixel_format.h"
+#include "raster/clip.h"
 #include "raster/gradient_setup.h"
 #include "render/render_device.h"
 
@@ -26,13 +27,16 @@ void ScanConvertBatch(RenderDevice& device, VertexBatch& batch) {
         c.clipTop < c.clipBottom) {
         c.colorPitch = c.target.pitch;
         c.depthPitch = c.depth.pitch;
+        // A queue batch's lanes came from other lanes and other batches, each with its own colour.
+        Color32 flatColors[kBatchLanes];
+        for (int lane = 0; lane < kBatchLanes; ++lane) flatColors[lane] = LaneFlatColor(device, batch, lane);
         BatchSetup setup;
         if (device.ssePath) {
             SetupBatchSse(batch, InterpolatedAttributesSse(c), setup);
-            ScanConvertLanesSse(setup, device.flatColors);
+            ScanConvertLanesSse(setup, flatColors);
         } else {
             SetupBatchScalar(batch, InterpolatedAttributesScalar(c.vertexFormat), setup);
-            ScanConvertLanesScalar(setup, device.flatColors);
+            ScanConvertLanesScalar(setup, flatColors);
         }
     }
     if (device.renderStates[RS_EDGEOVERLAY] != 0) EdgeOverlay(device, batch);

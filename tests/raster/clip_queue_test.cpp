@@ -150,7 +150,7 @@ TEST_P(Queues, QueuedLanesKeepTheFlatColourOfTheLaneTheyCameFrom) {
     EXPECT_EQ(LaneFlatColor(*device, device->clipBatch, 0), colours[2]);
     EXPECT_EQ(LaneFlatColor(*device, batch, 2), colours[2]);
     FlushBatches(*device);
-    // Drawing the queues lends their colours to the device only for the time of the draw.
+    // Drawing the queues leaves the device's own colours as they were.
     EXPECT_TRUE(std::equal(std::begin(colours), std::end(colours), device->flatColors));
 }
 
