@@ -2,14 +2,13 @@
 // Shared pieces of the clipper and triangle-setup tests: a device holding just the state these
 // stages read, batches built corner by corner, and the draw's rounding mode for direct calls.
 
-#include <xmmintrin.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "draw_rounding.h"
 #include "raster/clip.h"
 #include "raster/rasterizer.h"
 #include "render/render_device.h"
@@ -17,21 +16,6 @@
 namespace cliptest {
 
 constexpr std::uint32_t kSseOn = 0xFFFFFFFFu;
-
-// A draw runs the SSE path rounding toward negative infinity and the scalar path to nearest; a
-// test that calls a stage directly sets the same mode and puts the caller's back.
-class DrawRounding {
-public:
-    explicit DrawRounding(bool sse) : saved_(_mm_getcsr()) {
-        _mm_setcsr((saved_ & ~0x6000u) | (sse ? 0x2000u : 0u));
-    }
-    ~DrawRounding() { _mm_setcsr(saved_); }
-    DrawRounding(const DrawRounding&) = delete;
-    DrawRounding& operator=(const DrawRounding&) = delete;
-
-private:
-    unsigned saved_;
-};
 
 // A device with a 100 x 80 viewport at (10, 20) on a 128 x 128 target of its own, depth 0..1, no
 // culling, position and diffuse. The draw preparation has run, so whatever reaches the scan

@@ -14,17 +14,8 @@
 #include "raster/scan_convert.h"
 #include "raster/span_stages.h"
 #include "raster/span_context.h"
+#include "draw_rounding.h"
 #include "render/render_device.h"
-#include "render/rounding_mode.h"
-
-// The rounding mode a draw runs with on each path, for tests that call stages directly.
-class DrawRounding {
-public:
-    explicit DrawRounding(bool ssePath) { SetRoundingMode(ssePath ? RoundingMode::Down : RoundingMode::Nearest); }
-
-private:
-    MxcsrGuard saved_;
-};
 
 inline std::uint32_t FloatBits(float f) {
     std::uint32_t u;
