@@ -12,10 +12,11 @@
 namespace {
 
 // The span's destination pixels as 32-bit A8R8G8B8 values ending at the returned address. A 32-bit
-// target is read in place; any other is converted into scratch first, so nothing outside the row's
-// span is read.
-const std::uint8_t* DestinationEnd(const SpanContext& c, Color32* scratch) {
+// target is read in place; any other is converted into a scratch row first, so nothing outside the
+// row's span is read.
+const std::uint8_t* DestinationEnd(const SpanContext& c) {
     if (c.colorBytesPerPixel == 4) return c.colorEnd;
+    alignas(16) static Color32 scratch[kSpanArrayLength];
     Surface span;  // the span's own pixels as a one-row surface
     span.attachNoPalette(c.colorEnd - static_cast<std::ptrdiff_t>(c.spanLength) * c.colorBytesPerPixel,
                          c.spanLength, 1, c.target.format, c.target.pitch);
@@ -37,8 +38,7 @@ Color32 BlendPixel(Color32 source, Color32 destination) {
 
 void BlendSpanScalar() {
     SpanContext& c = g_spanContext;
-    alignas(16) static Color32 scratch[kSpanArrayLength];
-    const std::uint8_t* destination = DestinationEnd(c, scratch);
+    const std::uint8_t* destination = DestinationEnd(c);
     for (int i = -c.spanLength; i < 0; ++i) {
         Color32 dst;
         std::memcpy(&dst, destination + 4 * i, sizeof dst);
@@ -65,8 +65,7 @@ __m128i BlendGroup(__m128i source, __m128i destination) {
 // first, so the row is never read past the span.
 void BlendSpanSse() {
     SpanContext& c = g_spanContext;
-    alignas(16) static Color32 scratch[kSpanArrayLength];
-    const std::uint8_t* destination = DestinationEnd(c, scratch);
+    const std::uint8_t* destination = DestinationEnd(c);
     int i = -c.spanLength;
     for (; i <= -4; i += 4) {
         const __m128i src = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.currentEnd + i));
