@@ -21,14 +21,17 @@ std::uint32_t FogWord(int channel) { return g_spanContext.fogColor[channel] & 0x
 
 void FogSpanScalar() {
     SpanContext& c = g_spanContext;
+    const std::uint32_t fog[4] = {FogWord(0), FogWord(1), FogWord(2), FogWord(3)};
     for (int i = -c.spanLength; i < 0; i += 4) {
         const std::uint32_t k = FogFactor(c.fogEnd + i);
+        std::uint32_t fogTerm[4];
+        for (int ch = 0; ch < 4; ++ch) fogTerm[ch] = (k * fog[ch]) >> 8;
         for (int j = 0; j < 4; ++j) {
             const Color32 pixel = c.currentEnd[i + j];
             Color32 out = 0;
             for (int ch = 0; ch < 4; ++ch) {  // B, G, R, A from bit 0 up, as in fogColor
                 const std::uint32_t v = pixel >> (8 * ch) & 0xFFu;
-                std::uint32_t mixed = ((v * (256u - k)) >> 8) + ((k * FogWord(ch)) >> 8);
+                std::uint32_t mixed = ((v * (256u - k)) >> 8) + fogTerm[ch];
                 if (mixed > 255u) mixed = 255u;
                 out |= mixed << (8 * ch);
             }
