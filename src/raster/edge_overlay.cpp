@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <limits>
 #include <emmintrin.h>
 
 #include "image/surface.h"
@@ -22,8 +21,6 @@ int Truncate(float v) {
     return _mm_cvttss_si32(_mm_set_ss(limited));
 }
 
-bool Finite(float v) { return std::fabs(v) <= std::numeric_limits<float>::max(); }
-
 int SideLength(std::uint32_t side) { return static_cast<int>(std::min<std::uint32_t>(side, INT_MAX)); }
 
 }  // namespace
@@ -35,7 +32,8 @@ void EdgeOverlay(RenderDevice& device, const VertexBatch& batch) {
                             target.pitch);
     for (int lane = 0; lane < kBatchLanes; ++lane) {
         bool finite = true;
-        for (int k = 0; k < 3; ++k) finite = finite && Finite(batch.corner[k].sx.lane[lane]) && Finite(batch.corner[k].sy.lane[lane]);
+        for (const VertexSlot& corner : batch.corner)
+            finite = finite && std::isfinite(corner.sx.lane[lane]) && std::isfinite(corner.sy.lane[lane]);
         if (!finite) continue;  // a corner without a position has no edges to show
         int x[3], y[3];
         for (int k = 0; k < 3; ++k) {

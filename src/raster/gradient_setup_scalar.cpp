@@ -1,13 +1,10 @@
 // Triangle setup of a sorted batch, scalar form: the same quantities as the SSE form, lane by lane.
 #include <cmath>
-#include <limits>
 
 #include "raster/gradient_setup.h"
 #include "raster/scan_rounding.h"
 
 namespace {
-
-bool Finite(float v) { return std::fabs(v) < std::numeric_limits<float>::infinity(); }
 
 // One edge of one lane from Va down to Vb, starting at line ys; inverseHeight = 1 / (Va.sy - Vb.sy).
 void SetupEdge(const VertexSlot& va, const VertexSlot& vb, int lane, float inverseHeight, std::int32_t ys,
@@ -69,8 +66,8 @@ void SetupBatchScalar(const VertexBatch& batch, std::uint32_t attributes, BatchS
         SetupEdge(v0, v1, i, inverseUpper, yTop, attributes, setup.upperEdge);
         SetupEdge(v1, v2, i, inverseLower, yMid, attributes, setup.lowerEdge);
 
-        bool finite = Finite(x0) && Finite(x1) && Finite(x2) && Finite(y0) && Finite(y1) && Finite(y2) &&
-                      Finite(invDet);
+        bool finite = std::isfinite(x0) && std::isfinite(x1) && std::isfinite(x2) && std::isfinite(y0) &&
+                      std::isfinite(y1) && std::isfinite(y2) && std::isfinite(invDet);
         for (int a = 0; a < kAttributeCount; ++a) {
             if (!(attributes & (1u << a))) continue;
             const float a0 = VertexAttribute(v0, a).lane[i];
@@ -78,7 +75,7 @@ void SetupBatchScalar(const VertexBatch& batch, std::uint32_t attributes, BatchS
             const float a2 = VertexAttribute(v2, a).lane[i];
             const float dadx = ((a1 - a2) * (y0 - y2) - (a0 - a2) * (y1 - y2)) * invDet;
             setup.dadx[a].lane[i] = dadx;
-            finite = finite && Finite(dadx);
+            finite = finite && std::isfinite(dadx);
         }
         if (finite) setup.drawable |= 1u << i;
     }
