@@ -1,5 +1,5 @@
 // First step of every draw: the processor paths, the viewport matrix, the integer clip rectangle,
-// the clipper's four-lane viewport constants and the fog colour.
+// the four-lane viewport constants (the fog scale among them) and the fog colour.
 #include <xmmintrin.h>
 
 #include "render/lane_copy.h"

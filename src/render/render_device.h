@@ -155,7 +155,8 @@ struct Viewport {
     std::uint32_t changed;
 };
 
-// Viewport bounds and depth constants kept four times over for the SSE clipper.
+// Viewport bounds and depth constants kept four times over. Only farReciprocal is read, as the span
+// context's fogScale; the clippers test against the Viewport block itself.
 struct alignas(16) LaneClipBounds {
     Lanes left, top, right, bottom;
     Lanes minZ, farBound;
@@ -280,7 +281,8 @@ public:
 
     TextureStage stages[kTextureStages];
 
-    // Four-lane copies of C0-C3 and of texture matrices 0-3 (SSE path).
+    // Four-lane copies of C0-C3, read by the SSE position transform, and of texture matrices 0-3,
+    // which no stage reads (texture coordinates are transformed with textureMatrix itself).
     LaneMatrix laneComposite[4];
     LaneMatrix laneTexture[4];
 
