@@ -96,8 +96,9 @@ void RenderDevice::CompileRasterState() {
     span.interpolateDiffuse = Flag(shadeMode == SHADE_GOURAUD && (vertexFormat & VF_DIFFUSE) != 0);
     span.interpolateSpecular = Flag(renderStates[RS_SPECULARENABLE] != 0 && (vertexFormat & VF_SPECULAR) != 0);
     for (int s = 0; s < kTextureStages; ++s) {
-        const bool sampled = LevelCanBeSampled(stages[s].levels[0]);
+        // The stage's compilation leaves the level-0 pointer in the sampling block only when the
+        // level can be sampled.
+        const bool sampled = span.sampling[s].pixels != nullptr;
         span.interpolateTex[s] = Flag((vertexFormat & VertexFormatTexBit(s)) != 0 && sampled);
-        span.sampling[s].pixels = sampled ? reinterpret_cast<const Color32*>(stages[s].levels[0].pixels) : nullptr;
     }
 }

@@ -65,8 +65,8 @@ Color32* SubstituteArgument(Color32* chosen, bool hasPixels, bool colorVertex) {
     return chosen;
 }
 
-}  // namespace
-
+// Whether a stage's level 0 can be sampled: 32-bit texels, and the power-of-two block that the
+// fetch addresses as one packed W x H array lies inside the level.
 bool LevelCanBeSampled(const TextureLevel& level) {
     if (level.pixels == nullptr || (level.format != A8R8G8B8 && level.format != X8R8G8B8)) return false;
     const std::uint64_t w = SampledWidth(level);
@@ -75,6 +75,8 @@ bool LevelCanBeSampled(const TextureLevel& level) {
     // Rows of at least W texels and at least H rows: the packed W x H block is inside the level.
     return level.pitch >= 0 && static_cast<std::uint64_t>(level.pitch) >= w * 4;
 }
+
+}  // namespace
 
 void CompileTextureStage(RenderDevice& device, int s) {
     SpanContext& span = g_spanContext;

@@ -4,9 +4,7 @@
 
 #include "render/render_device.h"
 
-// Whether a stage's level 0 can be sampled: 32-bit texels, and the power-of-two block that the
-// fetch addresses as one packed W x H array lies inside the level.
-bool LevelCanBeSampled(const TextureLevel& level);
-
-// Fills g_spanContext's choices for stage s from the device's state.
+// Fills g_spanContext's choices for stage s from the device's state. The stage's sampling block
+// keeps a level-0 pointer only when that level can be sampled (32-bit texels, rows long enough for
+// the power-of-two block the fetch addresses); otherwise the block is zero.
 void CompileTextureStage(RenderDevice& device, int stage);
