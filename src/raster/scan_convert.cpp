@@ -19,6 +19,18 @@ bool BuffersMatchSpanRoutines(const SpanContext& c, const RenderDevice& device) 
            bitsPerPixel(c.target.format) == 8 * c.colorBytesPerPixel;
 }
 
+// Interpolants the draw does not set up start at zero and stay there, so the span stages that may
+// still read them (Gouraud shading of vertices without a diffuse colour, a stage sampling a texture
+// set the vertices lack) see the same values as the zeroed batch and none left by an earlier draw.
+void ClearInterpolantsNotSetUp(SpanContext& c, std::uint32_t attributes) {
+    for (int a = 0; a < kAttributeCount; ++a) {
+        if (attributes & (1u << a)) continue;
+        float* start = AttributeStart(c, a);
+        float* step = AttributeStep(c, a);
+        for (int j = 0; j < 4; ++j) start[j] = step[j] = 0.0f;
+    }
+}
+
 }  // namespace
 
 void ScanConvertBatch(RenderDevice& device, VertexBatch& batch) {
@@ -30,12 +42,15 @@ void ScanConvertBatch(RenderDevice& device, VertexBatch& batch) {
         // A queue batch's lanes came from other lanes and other batches, each with its own colour.
         Color32 flatColors[kBatchLanes];
         for (int lane = 0; lane < kBatchLanes; ++lane) flatColors[lane] = LaneFlatColor(device, batch, lane);
+        const std::uint32_t attributes =
+            device.ssePath ? InterpolatedAttributesSse(c) : InterpolatedAttributesScalar(c.vertexFormat);
+        ClearInterpolantsNotSetUp(c, attributes);
         BatchSetup setup;
         if (device.ssePath) {
-            SetupBatchSse(batch, InterpolatedAttributesSse(c), setup);
+            SetupBatchSse(batch, attributes, setup);
             ScanConvertLanesSse(setup, flatColors);
         } else {
-            SetupBatchScalar(batch, InterpolatedAttributesScalar(c.vertexFormat), setup);
+            SetupBatchScalar(batch, attributes, setup);
             ScanConvertLanesScalar(setup, flatColors);
         }
     }

@@ -58,6 +58,35 @@ TEST(ScanScene, ContextCompiledForAnotherDeviceDrawsNothing) {
     }
 }
 
+// A Gouraud draw whose vertices carry no diffuse colour sets up no diffuse interpolants; its spans
+// must not shade with the ones an earlier draw left behind (nor sample with its texture starts).
+TEST(ScanScene, AttributesNotSetUpDoNotCarryOverFromEarlierDraws) {
+    for (bool sse : {false, true}) {
+        auto device = MakeScanDevice(sse);
+        ResetSpanContext(sse, device.get());
+        SpanContext& c = g_spanContext;
+        c.shadeMode = SHADE_GOURAUD;
+        c.interpolateDiffuse = 0;
+        c.vertexFormat = VF_XYZ;
+        for (int j = 0; j < 4; ++j) {
+            for (int ch = 0; ch < 4; ++ch) {
+                c.diffuseStart[ch][j] = 100.0f;
+                c.diffuseStep4[ch][j] = 4.0f;
+            }
+            c.texStart[1][0][j] = 7.0f;
+            c.texStep4[1][0][j] = 2.0f;
+        }
+        SpanTarget target(8, 8, 0xFF202020);
+        VertexBatch batch = EmptyBatch();
+        SetLane(batch, 0, kTriangle);
+        DrawRounding rounding(sse);
+        ScanConvertBatch(*device, batch);
+        EXPECT_EQ(target.Pixel(2, 3), 0x00000000u) << "the colour a vertex without diffuse gets under flat shading";
+        EXPECT_EQ(c.texStart[1][0][0], 0.0f) << sse;
+        EXPECT_EQ(c.texStep4[1][0][0], 0.0f) << sse;
+    }
+}
+
 struct FillCase {
     std::uint32_t fillMode;
     std::uint32_t overlay;
