@@ -36,7 +36,7 @@ struct VertexView {
 
 inline VertexView ViewOf(VertexBatch& batch, int corner, int lane) { return VertexView{&batch.corner[corner], lane}; }
 
-// Lanes whose three corners all pass a per-corner test, or where at least one does.
+// The mask of all four lanes: a keepMask with nothing dropped.
 constexpr std::uint32_t kAllLanes = 0xF;
 
 // Clips the crossing lanes in place (queueing the extra triangles), projects, culls and rejects
