@@ -78,6 +78,8 @@ int AnimationScene::Create() {
         m_sprites[i].m_origin = kPlacements[i].origin;
         m_sprites[i].m_position = kPlacements[i].position;
     }
+    // A frame buffer made before the device would otherwise stay unbound until the size changes.
+    AttachTarget();
     return 1;
 }
 

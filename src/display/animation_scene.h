@@ -25,8 +25,8 @@ public:
     AnimationScene(const AnimationScene&) = delete;
     AnimationScene& operator=(const AnimationScene&) = delete;
 
-    // Makes the device, loads the three pictures and places the sprites: 1, or 0 when the device
-    // cannot be allocated. A missing picture only leaves its sprite undrawn. Once is enough;
+    // Makes the device (bound to the frame buffer if ResizeTarget already made one), loads the
+    // three pictures and places the sprites: 1, or 0 when the device cannot be allocated. A missing picture only leaves its sprite undrawn. Once is enough;
     // later calls change nothing and return 1.
     int Create();
 
@@ -56,6 +56,8 @@ public:
 
 private:
     void DetachTarget();
+    // Binds the frame buffer, if there is one, as the device's target, its depth cleared to far.
+    void AttachTarget();
 };
 
 // The logo's alpha for a pulse value (the glow has 255 minus it): 1 at -1, 255 at 1.

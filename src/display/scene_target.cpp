@@ -15,6 +15,16 @@ void AnimationScene::DetachTarget() {
     }
 }
 
+void AnimationScene::AttachTarget() {
+    if (!m_device || m_frameBuffer == nullptr) {
+        return;
+    }
+    const BITMAP frame = GetBitmapInfo(m_frameBuffer);
+    m_device->SetRenderTarget(frame.bmBits, std::uint32_t(frame.bmWidth), std::uint32_t(frame.bmHeight), A8R8G8B8,
+                              DibRowPitch(m_frameBuffer));
+    m_device->ClearDepth(kClearedDepth);
+}
+
 int AnimationScene::ResizeTarget(int width, int height) {
     const BITMAP current = GetBitmapInfo(m_frameBuffer);
     if (m_frameBuffer == nullptr || current.bmWidth != width || current.bmHeight != height) {
@@ -28,11 +38,6 @@ int AnimationScene::ResizeTarget(int width, int height) {
     if (m_frameBuffer == nullptr) {
         return 0;
     }
-    if (m_device) {
-        const BITMAP created = GetBitmapInfo(m_frameBuffer);
-        m_device->SetRenderTarget(created.bmBits, std::uint32_t(created.bmWidth), std::uint32_t(created.bmHeight),
-                                  A8R8G8B8, DibRowPitch(m_frameBuffer));
-        m_device->ClearDepth(kClearedDepth);
-    }
+    AttachTarget();
     return 1;
 }

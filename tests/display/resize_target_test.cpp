@@ -86,6 +86,21 @@ TEST_F(FrameBuffer, WorksBeforeTheDeviceExists) {
     EXPECT_EQ(uncreated.m_frameBuffer, nullptr);
 }
 
+TEST_F(FrameBuffer, ADeviceMadeAfterTheFrameBufferDrawsIntoIt) {
+    AnimationScene late;
+    ASSERT_EQ(late.ResizeTarget(320, 240), 1);
+    ASSERT_EQ(late.Create(), 1);
+    // The same size again: the frame buffer is kept, and it is the device's target.
+    ASSERT_EQ(late.ResizeTarget(320, 240), 1);
+    const BITMAP frame = GetBitmapInfo(late.m_frameBuffer);
+    EXPECT_EQ(late.m_device->renderTarget.bits, frame.bmBits);
+    EXPECT_EQ(late.m_device->renderTarget.width, 320u);
+    EXPECT_EQ(late.m_device->depthBuffer.width, 320u);
+    late.StopAnimation();
+    late.Update(0);
+    EXPECT_GT(BrightestInPictureRow(frame, 40), 200);
+}
+
 TEST_F(FrameBuffer, AZeroSizedFrameDrawsNothingAndTheNextSizeDrawsAgain) {
     scene.StopAnimation();
     ASSERT_EQ(scene.ResizeTarget(0, 0), 0);
