@@ -54,8 +54,7 @@ TEST_P(ViewportRejection, DropsOnlyLanesWhollyBeyondOneEdge) {
     }
 }
 
-TEST_P(ViewportRejection, StopsAtTheFirstEmptyMask) {
-    // All four lanes left of the viewport: the mask is 0 after the left test.
+TEST_P(ViewportRejection, BatchWhollyLeftOfTheViewportIsNeitherDrawnNorQueued) {
     for (int lane = 0; lane < kBatchLanes; ++lane) SetScreenLane(batch, lane, -50, 30, 0, 40, 5, 70);
     ClipResult result{};
     ClipBatch(*device, batch, result);
@@ -65,8 +64,8 @@ TEST_P(ViewportRejection, StopsAtTheFirstEmptyMask) {
 }
 
 TEST_P(ViewportRejection, BoundsAreThoseOfTheViewportWhateverTheFourLaneCopiesHold) {
-    // The four-lane copies are refreshed only when the viewport changes on the SSE path; a draw
-    // that switched paths since must still test against its own viewport.
+    // The clipper tests against the viewport itself, so the device's four-lane copies of its
+    // bounds, whatever they hold, change no decision.
     device->laneClip = LaneClipBounds{};
     FillVisible(batch);
     ClipResult result{};
