@@ -43,7 +43,9 @@ void BuildProjection(Matrix4& projection) {
 }
 }  // namespace
 
-int PulseAlpha(float pulse) { return int(pulse * 127.0f + 128.0f); }
+// In extended precision like the sine: a float sum would round 254.99999 (the pulse just below 1)
+// up to 255 before the truncation.
+int PulseAlpha(float pulse) { return int(static_cast<long double>(pulse) * 127 + 128); }
 
 AnimationScene::AnimationScene() {
     for (Sprite& sprite : m_sprites) {

@@ -30,6 +30,9 @@ TEST_F(ScenePulse, AlphasFollowTheSineWhileAnimating) {
         int logo, glow;
     } cases[] = {
         {0, 1, 254}, {3, 38, 217}, {6, 127, 128}, {9, 217, 38}, {12, 255, 0}, {18, 128, 127}, {24, 1, 254},
+        // A millisecond past the peak the sine is the float just below 1: 254.99999 truncates to
+        // 254, where a float sum would round it up to 255 first.
+        {12.001f, 254, 1},
     };
     scene.StartAnimation();
     for (const auto& c : cases) {
@@ -40,6 +43,17 @@ TEST_F(ScenePulse, AlphasFollowTheSineWhileAnimating) {
         EXPECT_EQ(int(scene.m_sprites[kLogoSprite].m_color >> 24), c.logo) << c.time;
         EXPECT_EQ(VertexAlpha(kBackgroundSprite), 255) << c.time;
     }
+}
+
+TEST(PulseAlpha, TruncatesTheExactValueWithinOneTo255) {
+    const float justBelowOne = std::nextafter(1.0f, 0.0f);
+    const struct {
+        float pulse;
+        int alpha;
+    } cases[] = {
+        {-1.0f, 1}, {1.0f, 255}, {0.0f, 128}, {-4.87e-8f, 127}, {justBelowOne, 254}, {-justBelowOne, 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PulseAlpha(c.pulse), c.alpha) << c.pulse;
 }
 
 TEST_F(ScenePulse, StoppedTheLogoIsOpaqueAndTheGlowGone) {
