@@ -1,5 +1,6 @@
 #include "display/animation_scene.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <new>
@@ -43,9 +44,16 @@ void BuildProjection(Matrix4& projection) {
 }
 }  // namespace
 
-// In extended precision like the sine: a float sum would round 254.99999 (the pulse just below 1)
-// up to 255 before the truncation.
-int PulseAlpha(float pulse) { return int(static_cast<long double>(pulse) * 127 + 128); }
+int PulseAlpha(float pulse) {
+    // In extended precision like the sine: a float sum would round 254.99999 (the pulse just
+    // below 1) up to 255 before the truncation.
+    const long double alpha = static_cast<long double>(pulse) * 127 + 128;
+    // A time made infinite by a non-finite step has no sine; no conversion of it to int is defined.
+    if (std::isnan(alpha)) {
+        return 255;
+    }
+    return int(std::clamp(alpha, 1.0L, 255.0L));
+}
 
 AnimationScene::AnimationScene() {
     for (Sprite& sprite : m_sprites) {

@@ -60,5 +60,6 @@ private:
     void AttachTarget();
 };
 
-// The logo's alpha for a pulse value (the glow has 255 minus it): 1 at -1, 255 at 1.
+// The logo's alpha for a pulse value (the glow has 255 minus it): 1 at -1, 255 at 1, kept within
+// 1..255; 255, the steady logo, for a pulse that is not a number.
 int PulseAlpha(float pulse);

@@ -1,5 +1,6 @@
 // The logo's and the glow's alphas over the 24-second pulse, with the animation on and off.
 #include <cmath>
+#include <limits>
 
 #include "display/animation_scene.h"
 #include "scene_fixture.h"
@@ -52,8 +53,21 @@ TEST(PulseAlpha, TruncatesTheExactValueWithinOneTo255) {
         int alpha;
     } cases[] = {
         {-1.0f, 1}, {1.0f, 255}, {0.0f, 128}, {-4.87e-8f, 127}, {justBelowOne, 254}, {-justBelowOne, 1},
+        // Outside the sine's range, and not a number: still an alpha, the steady logo for NaN.
+        {-3.0f, 1}, {2.0f, 255}, {1e30f, 255}, {std::nanf(""), 255},
     };
     for (const auto& c : cases) EXPECT_EQ(PulseAlpha(c.pulse), c.alpha) << c.pulse;
+}
+
+TEST_F(ScenePulse, ANonFiniteStepLeavesTheAlphasInRange) {
+    scene.StartAnimation();
+    for (float step : {std::numeric_limits<float>::infinity(), std::nanf("")}) {
+        scene.ResetTime();
+        scene.Update(step);
+        scene.Update(0);
+        EXPECT_EQ(VertexAlpha(kLogoSprite), 255) << step;
+        EXPECT_EQ(VertexAlpha(kGlowSprite), 0) << step;
+    }
 }
 
 TEST_F(ScenePulse, StoppedTheLogoIsOpaqueAndTheGlowGone) {
