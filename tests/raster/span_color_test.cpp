@@ -148,8 +148,8 @@ TEST(SpanColor, BlendOver16BitTargetReadsItsOwnPixels) {
     }
 }
 
-// w = 1 / rhw and fog = w x fogScale + 1 per pixel; the SSE form's sixteen-pixel steps give the same
-// values as the scalar form's four-pixel steps for every span length.
+// w = 1 / rhw and, with fog on, fog = w x fogScale + 1 per pixel; the SSE form's sixteen-pixel
+// steps give the same values as the scalar form's four-pixel steps for every span length.
 TEST(SpanColor, SpanWOnBothFormsForEveryLength) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> rhw(0.01f, 4.0f);
@@ -164,6 +164,7 @@ TEST(SpanColor, SpanWOnBothFormsForEveryLength) {
             ResetSpanContext(sse);
             SpanTarget target(length, 1);
             SpanContext& c = g_spanContext;
+            c.fogEnable = 1;
             for (int j = 0; j < 4; ++j) {
                 c.rhwStart[j] = start[j];
                 c.rhwStep4[j] = step[j];
@@ -186,6 +187,7 @@ TEST(SpanColor, SpanWOnBothFormsForEveryLength) {
         ResetSpanContext(sse);
         SpanTarget target(4, 1);
         SpanContext& c = g_spanContext;
+        c.fogEnable = 1;
         const float r[4] = {1, 0.5f, 0.25f, 0.125f};
         for (int j = 0; j < 4; ++j) {
             c.rhwStart[j] = r[j];
