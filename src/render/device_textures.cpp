@@ -6,7 +6,8 @@
 void RenderDevice::SetTexture(std::uint32_t stage, const Texture* texture) {
     // A null texture keeps the previous binding.
     if (stage >= kTextureStages || texture == nullptr) return;
-    // Only the first eight levels have records; deeper levels are never sampled.
+    // Only the first eight levels have records, so levels 8-15 are never bound (and the stage
+    // compilation samples level 0 alone).
     for (std::uint32_t level = 0; level < kStageLevelCount; ++level) {
         SetTextureLevel(stage, level, texture->getLevel(static_cast<int>(level)));
     }
