@@ -5,6 +5,7 @@
 #include <cmath>
 #include <new>
 
+#include "display/bitmap_handles.h"
 #include "display/bitmap_texture.h"
 
 namespace {
@@ -62,10 +63,9 @@ AnimationScene::AnimationScene() {
 }
 
 AnimationScene::~AnimationScene() {
-    // The device must not be left pointing at the buffer while it goes.
-    DetachTarget();
-    m_frameBuffer = DeleteObject(m_frameBuffer) ? nullptr : m_frameBuffer;
+    // The device goes first, so it never points at a deleted frame buffer.
     m_device.reset();
+    DeleteBitmapHandle(m_frameBuffer);
 }
 
 int AnimationScene::Create() {
