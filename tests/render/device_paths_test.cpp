@@ -1,9 +1,8 @@
-#include <xmmintrin.h>
-
 #include <gtest/gtest.h>
 
 #include "device_test_support.h"
 #include "load/cpu_feature.h"
+#include "render/rounding_mode.h"
 
 namespace {
 
@@ -47,15 +46,14 @@ TEST(DevicePathsTest, LoweringTheLevelKeepsMmxOn) {
 }
 
 TEST(DevicePathsTest, ChoosingPathsLeavesTheRoundingModeAlone) {
-    const unsigned saved = _mm_getcsr();
-    for (unsigned mode : {_MM_ROUND_NEAREST, _MM_ROUND_UP}) {
-        _MM_SET_ROUNDING_MODE(mode);
+    const MxcsrGuard callerMxcsr;
+    for (RoundingMode mode : {RoundingMode::Nearest, RoundingMode::Up}) {
+        SetRoundingMode(mode);
         auto device = MakeDevice();
         device->PrepareViewport();
         device->SelectProcessorPaths();
-        EXPECT_EQ(_MM_GET_ROUNDING_MODE(), mode);
+        EXPECT_EQ(GetRoundingMode(), mode);
     }
-    _mm_setcsr(saved);
 }
 
 }  // namespace
