@@ -5,7 +5,6 @@
 #include "app/command_ids.h"
 #include "app/ferrox_app.h"
 #include "app/home_page.h"
-#include "display/bitmap_handles.h"
 #include "display/paint_time_step.h"
 #include "display/stretch_bitmap.h"
 #include "platform/menu.h"
@@ -150,24 +149,22 @@ void CFerroxFrame::DrawScene(CDC& dc) {
     // A new size gets a new frame buffer before the frame is drawn; a zero side leaves none.
     m_scene.ResizeTarget(width, height);
     m_scene.Update(step);
-    if (m_scene.m_frameBuffer != nullptr) {
-        const BITMAP frame = GetBitmapInfo(m_scene.m_frameBuffer);
-        StretchBitmap(&dc, 0, 0, width, height, m_scene.m_frameBuffer, 0, 0, frame.bmWidth, frame.bmHeight);
-    }
+    ShowFrameBuffer(dc, width, height);
 }
 
 bool CFerroxFrame::OnEraseBkgnd(CDC& dc) {
     // The last frame, stretched if the window has changed size since; without one, the default.
-    if (m_scene.m_frameBuffer != nullptr) {
-        CRect client;
-        GetClientRect(&client);
-        const BITMAP frame = GetBitmapInfo(m_scene.m_frameBuffer);
-        if (StretchBitmap(&dc, 0, 0, client.Width(), client.Height(), m_scene.m_frameBuffer, 0, 0, frame.bmWidth,
-                          frame.bmHeight) != 0) {
-            return true;
-        }
+    CRect client;
+    GetClientRect(&client);
+    return ShowFrameBuffer(dc, client.Width(), client.Height()) != 0 || CFrameWnd::OnEraseBkgnd(dc);
+}
+
+int CFerroxFrame::ShowFrameBuffer(CDC& dc, int width, int height) {
+    if (m_scene.m_frameBuffer == nullptr) {
+        return 0;
     }
-    return CFrameWnd::OnEraseBkgnd(dc);
+    // A source size of 0 x 0 is the whole frame buffer.
+    return StretchBitmap(&dc, 0, 0, width, height, m_scene.m_frameBuffer, 0, 0, 0, 0);
 }
 
 void CFerroxFrame::OnMouseMove(CPoint point) {

@@ -58,6 +58,9 @@ protected:
 private:
     void CreateToolTip();
     void ShowTrayMenu();
+    // Copies the scene's frame buffer onto the width x height client area of dc: nonzero when
+    // copied, 0 without a frame buffer or when the copy fails.
+    int ShowFrameBuffer(CDC& dc, int width, int height);
 
     FrameClock m_clock;
     std::string m_toolTipText;
