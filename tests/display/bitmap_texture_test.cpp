@@ -1,4 +1,5 @@
 // The logo's bitmap resources loaded into textures, and resources that cannot be read.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -116,8 +117,8 @@ TEST_F(BitmapTextures, DamagedFilesGiveNullNeverAReadPastTheirEnd) {
         // An exact-size heap copy, so that AddressSanitizer sees any read past the end.
         std::vector<std::uint8_t> damaged = good;
         c.damage(damaged);
-        auto exact = std::make_unique<std::uint8_t[]>(damaged.size() + 1);
-        std::memcpy(exact.get(), damaged.data(), damaged.size());
+        auto exact = std::make_unique<std::uint8_t[]>(damaged.size());
+        std::copy(damaged.begin(), damaged.end(), exact.get());
         const std::span<const std::uint8_t> bytes(exact.get(), damaged.size());
         EXPECT_EQ(DibFromBmpFile(bytes), nullptr) << c.what;
         const BitmapResource resource[] = {{kLogoBitmapId, bytes}};
