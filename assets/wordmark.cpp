@@ -1,6 +1,5 @@
 #include "wordmark.h"
 
-
 namespace {
 constexpr double kFar = 1e6;  // far beyond any picture, yet finite inside the box arithmetic
 
@@ -79,19 +78,18 @@ double LetterF(Point p, const LetterMetrics& m, double left, double* advance) {
     return Union(stem, Union(top, middle));
 }
 
-Wordmark::Wordmark(const LetterMetrics& metrics, double centreX) : m(metrics), m_left(0), m_width(0) {
+Wordmark::Wordmark(const LetterMetrics& metrics, double centreX) : m(metrics), m_left(0) {
     double width = 0;
-    Letters({0, 0}, 0, true, &width);
-    m_width = width;
+    Letters({0, 0}, 0, &width);
     m_left = centreX - width / 2;
 }
 
 double Wordmark::Distance(Point p) const {
-    double advance = 0;
-    return Letters(p, m_left, false, &advance);
+    double width = 0;
+    return Letters(p, m_left, &width);
 }
 
-double Wordmark::Letters(Point p, double left, bool measureOnly, double* width) const {
+double Wordmark::Letters(Point p, double left, double* width) const {
     using Letter = double (*)(Point, const LetterMetrics&, double, double*);
     static const Letter kLetters[] = {LetterF, LetterE, LetterR, LetterR, LetterO, LetterX};
     double distance = kFar;
@@ -99,7 +97,7 @@ double Wordmark::Letters(Point p, double left, bool measureOnly, double* width) 
     for (Letter letter : kLetters) {
         double advance = 0;
         const double d = letter(p, m, x, &advance);
-        if (!measureOnly) distance = Union(distance, d);
+        distance = Union(distance, d);
         x += advance + m.gap;
     }
     *width = x - m.gap - left;

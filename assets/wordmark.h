@@ -20,14 +20,13 @@ public:
     Wordmark(const LetterMetrics& metrics, double centreX);
 
     double Distance(Point p) const;
-    double Width() const { return m_width; }
 
 private:
-    double Letters(Point p, double left, bool measureOnly, double* advance) const;
+    // The distance to the letters laid out from left; *width receives the word's width.
+    double Letters(Point p, double left, double* width) const;
 
     LetterMetrics m;
     double m_left;
-    double m_width;
 };
 
 // The capital F alone, its stem's left edge at left (for the icon).
