@@ -5,7 +5,7 @@
 
 namespace {
 constexpr int kFrameBufferBits = 32;
-// Depth is w; this is farther than anything drawn.
+// ClearDepth scales by 1e38, so the depth (w) becomes positive infinity: behind anything drawn.
 constexpr float kClearedDepth = 1e38f;
 }  // namespace
 
