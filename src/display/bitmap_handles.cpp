@@ -1,10 +1,8 @@
 #include "display/bitmap_handles.h"
 
 BITMAP GetBitmapInfo(HBITMAP bitmap) {
-    BITMAP info{};
-    if (GetObject(bitmap, sizeof info, &info) == 0) {
-        info = BITMAP{};
-    }
+    BITMAP info{};  // GetObject writes nothing for a handle it refuses
+    GetObject(bitmap, sizeof info, &info);
     return info;
 }
 
