@@ -37,8 +37,8 @@ struct Sprite {
 
     // Size, position and origin 0, white, no rotation, colour to be copied.
     void Init();
-    // Stores the texture; with one, takes its level-0 size, turns filtering and blending on and
-    // rewrites the vertices.
+    // Stores the texture and, when there is one, takes its level-0 size; with or without one,
+    // turns filtering and blending on and rewrites the vertices.
     void AttachTexture(Texture* texture);
     // The unit quad: corners (0,0) (1,0) (0,1) (1,1), white; v runs opposite to y, so that the
     // texture's last row (the bitmap's top row) meets y = 0.
