@@ -5,7 +5,7 @@
 
 class CDC;
 
-// A destination or source size of 0 means the source's size (the source's, the bitmap's).
-// Nonzero when the copy was made.
+// A source width or height of 0 means the bitmap's; a destination width or height of 0 means the
+// source's. Nonzero when the copy was made.
 int StretchBitmap(CDC* destination, int x, int y, int width, int height, HBITMAP bitmap, int sourceX,
                   int sourceY, int sourceWidth, int sourceHeight);
