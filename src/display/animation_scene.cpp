@@ -78,16 +78,14 @@ int AnimationScene::Create() {
     }
     for (int i = 0; i < kSpriteCount; ++i) {
         m_textures[i].reset(LoadBitmapTexture(AfxGetResourceHandle(), kBitmapIds[i]));
-    }
-    for (int i = 0; i < kSpriteCount; ++i) {
-        m_sprites[i].AttachTexture(m_textures[i].get());
+        Sprite& sprite = m_sprites[i];
+        sprite.AttachTexture(m_textures[i].get());
+        // The placement overrides the picture's own size.
+        sprite.m_size = kPlacements[i].size;
+        sprite.m_origin = kPlacements[i].origin;
+        sprite.m_position = kPlacements[i].position;
     }
     m_sprites[kBackgroundSprite].m_renderFlags &= ~kSpriteAlphaBlend;
-    for (int i = 0; i < kSpriteCount; ++i) {
-        m_sprites[i].m_size = kPlacements[i].size;
-        m_sprites[i].m_origin = kPlacements[i].origin;
-        m_sprites[i].m_position = kPlacements[i].position;
-    }
     // A frame buffer made before the device would otherwise stay unbound until the size changes.
     AttachTarget();
     return 1;
