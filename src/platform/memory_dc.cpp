@@ -20,8 +20,12 @@ bool IsCopyable(const BITMAP& info) { return info.bmBitsPixel == 24 || info.bmBi
 
 // The picture rectangle (top row first) of a bottom-up bitmap as an opaque top-down image: the
 // stored rows are read in reverse, which is also the cheapest way to show them the right way up.
+// A null image when Qt cannot allocate it.
 QImage PictureRegion(const BITMAP& info, int left, int top, int width, int height) {
     QImage picture(width, height, QImage::Format_RGB32);
+    if (picture.isNull()) {
+        return picture;
+    }
     const auto* bits = static_cast<const std::uint8_t*>(info.bmBits);
     const int bytesPerPixel = info.bmBitsPixel / 8;
     for (int row = 0; row < height; ++row) {
@@ -91,6 +95,9 @@ BOOL StretchBlt(CDC* destination, int x, int y, int width, int height, CDC* sour
             return FALSE;
         }
         const QImage picture = PictureRegion(info, int(left), int(top), int(right - left), int(bottom - top));
+        if (picture.isNull()) {
+            return FALSE;
+        }
         Draw(*window->painter, destination->GetStretchMode(), target, picture);
         return TRUE;
     }
@@ -99,6 +106,9 @@ BOOL StretchBlt(CDC* destination, int x, int y, int width, int height, CDC* sour
         return FALSE;
     }
     const QImage picture = PictureRegion(info, int(left), int(top), int(right - left), int(bottom - top));
+    if (picture.isNull()) {
+        return FALSE;
+    }
     const BITMAP& out = targetBitmap->info;
     QImage canvas(static_cast<uchar*>(out.bmBits), out.bmWidth, out.bmHeight, out.bmWidthBytes, QImage::Format_RGB32);
     QPainter painter(&canvas);
