@@ -19,5 +19,4 @@ void RenderDevice::PrepareTransforms() {
         composite[i] = c;
         SpreadToLanes(c, laneComposite[i]);
     }
-    for (int s = 0; s < kTextureStages; ++s) SpreadToLanes(textureMatrix[s], laneTexture[s]);
 }

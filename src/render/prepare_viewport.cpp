@@ -42,12 +42,6 @@ void RenderDevice::PrepareViewport() {
 
     // Rebuilt at every draw, so the constants always belong to the path this draw runs on.
     const bool sse = ssePath != 0;
-    SpreadToLanes(viewport.left, laneClip.left);
-    SpreadToLanes(viewport.top, laneClip.top);
-    SpreadToLanes(viewport.right, laneClip.right);
-    SpreadToLanes(viewport.bottom, laneClip.bottom);
-    SpreadToLanes(viewport.minZ, laneClip.minZ);
-    SpreadToLanes(viewport.farBound, laneClip.farBound);
     laneClip.minZReciprocal = Reciprocal(viewport.minZ, sse);
     laneClip.farReciprocal = Reciprocal(viewport.farBound, sse);
 

@@ -66,7 +66,6 @@ void RenderDevice::ResetState() {
     ZeroField(ownedDepthBuffer);
     ZeroField(stages);
     ZeroField(laneComposite);
-    ZeroField(laneTexture);
     ZeroField(composite);
     ZeroField(world);
     ZeroField(view);

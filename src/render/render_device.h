@@ -155,11 +155,10 @@ struct Viewport {
     std::uint32_t changed;
 };
 
-// Viewport bounds and depth constants kept four times over. Only farReciprocal is read, as the span
-// context's fogScale; the clippers test against the Viewport block itself.
+// Reciprocals of the depth limits, four times over, in the precision of the draw's path (the SSE
+// path's approximate reciprocal); farReciprocal becomes the span context's fogScale. The clippers
+// test against the Viewport block itself.
 struct alignas(16) LaneClipBounds {
-    Lanes left, top, right, bottom;
-    Lanes minZ, farBound;
     Lanes minZReciprocal, farReciprocal;
 };
 
@@ -281,10 +280,9 @@ public:
 
     TextureStage stages[kTextureStages];
 
-    // Four-lane copies of C0-C3, read by the SSE position transform, and of texture matrices 0-3,
-    // which no stage reads (texture coordinates are transformed with textureMatrix itself).
+    // Four-lane copies of C0-C3, read by the SSE position transform. Texture coordinates are
+    // transformed with textureMatrix itself, spread per batch, so no copy of it can go stale.
     LaneMatrix laneComposite[4];
-    LaneMatrix laneTexture[4];
 
     Matrix4 composite[4];  // Ci = Worldi x View x Projection x ViewportMatrix, i = 0-3
     Matrix4 world[kWorldMatrixCount];

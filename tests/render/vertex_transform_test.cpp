@@ -62,7 +62,6 @@ TEST(CompositeMatricesTest, EachCompositeIsWorldViewProjectionViewportMultiplied
         ExpectMatrixEq(device->composite[i], expected[i], names[i]);
         ExpectLaneCopy(device->laneComposite[i], expected[i], names[i]);
     }
-    ExpectLaneCopy(device->laneTexture[2], device->textureMatrix[2], "texture 2");
 
     // Nothing is rebuilt while the flag stays clear.
     device->world[0].m[3][0] = 99;
