@@ -17,3 +17,11 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
     frequency->QuadPart = 1000000000;
     return TRUE;
 }
+
+BOOL QueryCurrentThreadCpuTime(LONGLONG* nanoseconds) {
+    if (nanoseconds == nullptr) return FALSE;
+    timespec used;
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used) != 0) return FALSE;
+    *nanoseconds = static_cast<LONGLONG>(used.tv_sec) * 1000000000 + used.tv_nsec;
+    return TRUE;
+}

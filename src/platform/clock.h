@@ -5,3 +5,7 @@
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+
+// Processor time the calling thread has used, in nanoseconds: time spent descheduled does not
+// count, so a probe timed with it measures the core's own speed.
+BOOL QueryCurrentThreadCpuTime(LONGLONG* nanoseconds);

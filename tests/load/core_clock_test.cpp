@@ -1,0 +1,62 @@
+// The effective-clock probe against an independent measurement on the same core.
+
+#include "load/core_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace {
+
+#define ADD4 "add %[y], %[x]\n\tadd %[y], %[x]\n\tadd %[y], %[x]\n\tadd %[y], %[x]\n\t"
+
+// A dependent chain of register-to-register adds: one cycle each on every x86-64 core (unlike
+// adds of small immediates, which some cores fold away), a second way to count the core's cycles.
+double MeasureWithAddChain(std::int64_t loops) {
+    LONGLONG start = 0, end = 0;
+    QueryCurrentThreadCpuTime(&start);
+    std::uint64_t x = 1, y = 3;
+    std::int64_t left = loops;
+    asm volatile("1:\n\t" ADD4 ADD4 ADD4 ADD4 ADD4 ADD4 ADD4 ADD4
+                 "dec %[left]\n\tjnz 1b\n\t"
+                 : [x] "+r"(x), [left] "+r"(left)
+                 : [y] "r"(y)
+                 : "cc");
+    QueryCurrentThreadCpuTime(&end);
+    return end > start ? static_cast<double>(loops) * 32 * 1e9 / static_cast<double>(end - start) : 0.0;
+}
+
+#undef ADD4
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+TEST(CoreClockTest, MultiplyProbeAgreesWithAnAddChain) {
+    // Alternate the two so that a change of clock hits both alike; take the medians.
+    std::vector<double> probe, adds;
+    for (int round = 0; round < 9; ++round) {
+        probe.push_back(MeasureCoreClockHz(1 << 20));
+        adds.push_back(MeasureWithAddChain(1 << 17));
+    }
+    const double probeHz = Median(probe), addHz = Median(adds);
+    ASSERT_GT(addHz, 1e8) << "the add chain measured nothing";
+    EXPECT_NEAR(probeHz / addHz, 1.0, 0.05) << "probe " << probeHz / 1e6 << " MHz, adds " << addHz / 1e6 << " MHz";
+}
+
+TEST(CoreClockTest, ChainIsRoundedAndDeterministic) {
+    // 33 multiplies run as 64; the same seed gives the same product every time.
+    EXPECT_EQ(RunMultiplyChain(5, 33), RunMultiplyChain(5, 64));
+    EXPECT_NE(RunMultiplyChain(5, 32), RunMultiplyChain(5, 64));
+    std::uint64_t x = 5;
+    for (int i = 0; i < 64; ++i) x *= x;
+    EXPECT_EQ(RunMultiplyChain(5, 64), x);
+    EXPECT_EQ(MeasureCoreClockHz(0), 0.0);
+}
