@@ -65,6 +65,10 @@ void ForgetIfUnused(const ThreadRef& record) {
 // Runs on the ending thread, which takes no suspend signal from here on.
 void EndThread(const ThreadRef& record) {
     BlockThreadSignals();
+    {
+        std::lock_guard<std::mutex> guard(PriorityLock());
+        DetachThreadPriorityLocked(*record);
+    }
     CWinThread* selfDeleting = nullptr;
     {
         std::lock_guard<std::mutex> guard(record->lock);
@@ -106,7 +110,7 @@ void* ThreadStart(void* argument) {
     {
         SuspendDeferral deferral;
         std::lock_guard<std::mutex> guard(PriorityLock());
-        ApplyThreadNiceLocked(*record);
+        AttachThreadPriorityLocked(*record);
     }
     UnblockThreadSignals();
     // Created suspended: wait here, before any of the caller's code runs.
@@ -164,6 +168,9 @@ ThreadRef CurrentThreadRecord() {
         current.record = record;
         current.adopted = true;
         AttachSignalRecord(record.get());
+        SuspendDeferral deferral;
+        std::lock_guard<std::mutex> guard(PriorityLock());
+        AttachThreadPriorityLocked(*record);
     }
     return current.record;
 }
@@ -187,6 +194,8 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT
                            void* /*security*/) {
     if (proc == nullptr) return nullptr;
     InstallThreadSignalHandlers();
+    // The thread that starts others (the window's) follows the classes they set.
+    CurrentThreadRecord();
     auto* object = new CWinThread(proc, param);
     ThreadRef record = NewRecord();
     {

@@ -16,6 +16,8 @@
 
 #include "platform/thread.h"
 
+inline constexpr int kNiceUnknown = 1000;
+
 struct ThreadRecord {
     DWORD id = 0;                   // thread id and handle value
     pthread_t pthread{};
@@ -28,7 +30,12 @@ struct ThreadRecord {
     CWinThread* object = nullptr;   // the thread object while its handle is open
     std::deque<MSG> queue;
 
-    int threadPriority = THREAD_PRIORITY_NORMAL;  // logical value; guarded by the priority lock
+    // Guarded by the priority lock: the logical priority, the class this thread holds (0: it
+    // follows the highest held class), and the nice value last applied (kNiceUnknown: not yet).
+    int threadPriority = THREAD_PRIORITY_NORMAL;
+    DWORD heldClass = 0;
+    int appliedNice = kNiceUnknown;
+    bool priorityAttached = false;
     std::atomic<int> suspendCount{0};
     sem_t suspendAck;               // posted by the thread once it has stopped
 
@@ -59,10 +66,12 @@ public:
     SuspendDeferral& operator=(const SuspendDeferral&) = delete;
 };
 
-// Applies the thread's nice value for the current class and its priority (priority.cpp). The
-// caller holds the priority lock.
+// The priority bookkeeping of a thread (priority.cpp), under the priority lock: attach when the
+// thread starts running (it follows the highest held class and gets its value), detach when it
+// ends (it lets go of the class it holds).
 std::mutex& PriorityLock();
-void ApplyThreadNiceLocked(ThreadRecord& record);
+void AttachThreadPriorityLocked(ThreadRecord& record);
+void DetachThreadPriorityLocked(ThreadRecord& record);
 
 template <typename Visit>
 void ForEachLiveThread(Visit visit) {
