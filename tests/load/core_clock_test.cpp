@@ -32,21 +32,20 @@ double MeasureWithAddChain(std::int64_t loops) {
 
 #undef ADD4
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+// Descheduling, interrupts and a hypervisor's steal time only ever make a chain look slower, so the
+// fastest of several runs is the closest to the core's real clock.
+double Fastest(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
 
 }  // namespace
 
 TEST(CoreClockTest, MultiplyProbeAgreesWithAnAddChain) {
-    // Alternate the two so that a change of clock hits both alike; take the medians.
+    // Alternate the two so that a change of clock hits both alike.
     std::vector<double> probe, adds;
-    for (int round = 0; round < 9; ++round) {
+    for (int round = 0; round < 15; ++round) {
         probe.push_back(MeasureCoreClockHz(1 << 20));
         adds.push_back(MeasureWithAddChain(1 << 17));
     }
-    const double probeHz = Median(probe), addHz = Median(adds);
+    const double probeHz = Fastest(probe), addHz = Fastest(adds);
     ASSERT_GT(addHz, 1e8) << "the add chain measured nothing";
     EXPECT_NEAR(probeHz / addHz, 1.0, 0.05) << "probe " << probeHz / 1e6 << " MHz, adds " << addHz / 1e6 << " MHz";
 }
