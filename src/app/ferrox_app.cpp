@@ -115,8 +115,7 @@ void CFerroxApp::ApplyThreadCommand() {
 
 void CFerroxApp::ApplyPriorityCommand() {
     PriorityPair pair = PriorityPairForCommand(m_priorityCommand);
-    m_priorityClass = pair.priorityClass;
-    m_threadPriority = pair.threadPriority;
+    SetPriorityPair(pair.priorityClass, pair.threadPriority);
 }
 
 void CFerroxApp::OpenHomePage() {

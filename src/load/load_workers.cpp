@@ -1,13 +1,13 @@
-// Starting and stopping the load workers, and the controlling function that picks their kernel.
+// Starting and stopping the load workers, their placement and their settings.
 
 #include "load/load_workers.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "load/cpu_feature.h"
-#include "load/cpu_vendor.h"
+#include "load/placement.h"
 #include "platform/priority.h"
+#include "platform/processors.h"
 #include "platform/system_info.h"
 
 namespace {
@@ -28,12 +28,21 @@ void PostQuit(CWinThread* worker) {
     PostThreadMessage(worker->m_nThreadID, WM_QUIT, 0, 0);
 }
 
+UINT SlotWorkerProc(void* param) {
+    auto* worker = static_cast<WorkerContext*>(param);
+    return worker->owner->RunWorker(*worker);
+}
+
 }  // namespace
 
-LoadWorkers::LoadWorkers() {
+LoadWorkers::LoadWorkers() : m_traits(ReadProcessorTraits()) {
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
     m_workers.assign(std::max<std::size_t>(kMinimumWorkerSlots, info.dwNumberOfProcessors), nullptr);
+    const std::vector<ProcessorPlace>& places = AllowedProcessors();
+    m_placement = SpreadOrder(places);
+    for (const ProcessorPlace& place : places) m_tallyCount = std::max(m_tallyCount, place.processor + 1);
+    m_tally = std::make_unique<ProcessorTally[]>(static_cast<std::size_t>(m_tallyCount));
 }
 
 LoadWorkers::~LoadWorkers() {
@@ -42,9 +51,9 @@ LoadWorkers::~LoadWorkers() {
 }
 
 void LoadWorkers::WaitForStoppedWorkers() {
-    for (CWinThread* worker : m_lingering) {
-        WaitForSingleObject(worker->m_hThread, INFINITE);
-        delete worker;
+    for (Lingering& worker : m_lingering) {
+        WaitForSingleObject(worker.thread->m_hThread, INFINITE);
+        delete worker.thread;
     }
     m_lingering.clear();
 }
@@ -52,12 +61,16 @@ void LoadWorkers::WaitForStoppedWorkers() {
 void LoadWorkers::StartWorkers(unsigned count) {
     StopWorkers();
     const unsigned started = std::min<unsigned>(count, WorkerSlotCount());
+    m_contexts.assign(m_workers.size(), nullptr);
     for (unsigned slot = 0; slot < started; ++slot) {
+        auto context = std::make_shared<WorkerContext>(this, slot);
+        if (m_pin && !m_placement.empty()) context->targetProcessor = m_placement[slot % m_placement.size()];
         // Created suspended so that the table owns the thread object (no self-deletion) before the
         // thread can run: the table never points at a deleted object.
-        CWinThread* worker = AfxBeginThread(WorkerThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+        CWinThread* worker = AfxBeginThread(SlotWorkerProc, context.get(), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
         if (worker != nullptr) {
             worker->m_bAutoDelete = FALSE;
+            m_contexts[slot] = std::move(context);
             ResumeThread(worker->m_hThread);
         }
         m_workers[slot] = worker;
@@ -67,6 +80,7 @@ void LoadWorkers::StartWorkers(unsigned count) {
 
 void LoadWorkers::StopWorkers() {
     ReapLingeringWorkers();
+    m_contexts.resize(m_workers.size());
     const auto occupied = static_cast<unsigned>(
         std::count_if(m_workers.begin(), m_workers.end(), [](CWinThread* worker) { return worker != nullptr; }));
     if (occupied == 0) return;
@@ -77,24 +91,29 @@ void LoadWorkers::StopWorkers() {
         for (CWinThread* worker : m_workers)
             if (worker != nullptr) PostQuit(worker);
     }
-    for (CWinThread*& slot : m_workers) {
-        if (slot == nullptr) continue;
-        CWinThread* worker = slot;
-        slot = nullptr;
+    for (std::size_t slot = 0; slot < m_workers.size(); ++slot) {
+        if (m_workers[slot] == nullptr) continue;
+        CWinThread* worker = m_workers[slot];
+        std::shared_ptr<WorkerContext> context = std::move(m_contexts[slot]);
+        m_workers[slot] = nullptr;
         if (!postAllFirst) PostQuit(worker);
         const DWORD waitMs = std::min(kStopWaitPerWorkerMs, MillisecondsLeft(deadline));
         if (WaitForSingleObject(worker->m_hThread, waitMs) == WAIT_OBJECT_0) {
             delete worker;
         } else {
-            m_lingering.push_back(worker);  // ends by itself at the end of its pass
+            Linger(worker, std::move(context));  // ends by itself at the end of its pass
         }
     }
 }
 
+void LoadWorkers::Linger(CWinThread* thread, std::shared_ptr<WorkerContext> context) {
+    m_lingering.push_back(Lingering{thread, std::move(context)});
+}
+
 void LoadWorkers::ReapLingeringWorkers() {
-    auto ended = [](CWinThread* worker) {
-        if (WaitForSingleObject(worker->m_hThread, 0) != WAIT_OBJECT_0) return false;
-        delete worker;
+    auto ended = [](Lingering& worker) {
+        if (WaitForSingleObject(worker.thread->m_hThread, 0) != WAIT_OBJECT_0) return false;
+        delete worker.thread;
         return true;
     };
     m_lingering.erase(std::remove_if(m_lingering.begin(), m_lingering.end(), ended), m_lingering.end());
@@ -110,16 +129,39 @@ void LoadWorkers::ResumeWorkers() {
         if (worker != nullptr) ResumeThread(worker->m_hThread);
 }
 
-void LoadWorkers::SetPriorityPair(DWORD priorityClass, int threadPriority) {
-    m_priorityClass.store(priorityClass, std::memory_order_relaxed);
-    m_threadPriority.store(threadPriority, std::memory_order_relaxed);
+bool LoadWorkers::SetPriorityPair(DWORD priorityClass, int threadPriority) {
+    const DWORD oldClass = m_priorityClass.exchange(priorityClass, std::memory_order_relaxed);
+    const int oldPriority = m_threadPriority.exchange(threadPriority, std::memory_order_relaxed);
+    LoadKernelKind kind = LoadKernelKind::X87;
+    const bool pairInUse = ChosenKernel(&kind) && kind != LoadKernelKind::X87;
+    const bool running = std::any_of(m_workers.begin(), m_workers.end(), [](CWinThread* w) { return w != nullptr; });
+    if (!pairInUse || !running || PriorityChangeAllowed(oldClass, oldPriority, priorityClass, threadPriority)) {
+        return false;
+    }
+    StartWorkers(m_workerCount);
+    return true;
+}
+
+WorkerContext* LoadWorkers::Context(unsigned slot) const {
+    return slot < m_contexts.size() && slot < m_workers.size() && m_workers[slot] != nullptr ? m_contexts[slot].get()
+                                                                                            : nullptr;
+}
+
+std::vector<std::shared_ptr<WorkerContext>> LoadWorkers::ContextsInUse() const {
+    std::vector<std::shared_ptr<WorkerContext>> contexts;
+    for (const auto& context : m_contexts)
+        if (context != nullptr) contexts.push_back(context);
+    for (const Lingering& worker : m_lingering)
+        if (worker.context != nullptr) contexts.push_back(worker.context);
+    return contexts;
+}
+
+ProcessorTally* LoadWorkers::Tally(int processor) const {
+    return processor >= 0 && processor < m_tallyCount ? &m_tally[static_cast<std::size_t>(processor)] : nullptr;
 }
 
 UINT WorkerThreadProc(void* param) {
     if (param == nullptr) return 0;
-    auto* workers = static_cast<LoadWorkers*>(param);
-    // A "GenuineIntel" processor without SSE cannot run the SSE kernel: it gets the x87 kernel,
-    // like every other processor.
-    if (GetCpuVendor() == CpuVendorIntel && GetCpuFeature(CpuFeatureSse) != 0) return workers->RunSseKernel();
-    return workers->RunX87Kernel();
+    WorkerContext own(static_cast<LoadWorkers*>(param), 0);
+    return own.owner->RunWorker(own);
 }

@@ -1,27 +1,48 @@
 #pragma once
-// The load workers: up to one thread per processor, each running a load kernel in passes until it
-// is told to quit. The application object derives from LoadWorkers and is every worker's thread
-// parameter.
+// The load workers: up to one thread per processor (or more, up to the table's size), each running
+// a load kernel in passes until it is told to quit. Between passes a worker keeps to the processor
+// it is given, checks its work (see src/check) and reports what it found in its WorkerReport and
+// the per-processor tallies, without locks. The application object derives from LoadWorkers.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "load/load_kernel.h"
+#include "load/worker_report.h"
 #include "platform/thread.h"
 #include "platform/win_types.h"
+
+class FaultInjector;
+class LoadWorkers;
+
+// One started worker: where it should run and what it reports. Owned by the table (and kept until
+// its thread has ended); the worker thread gets it as its parameter.
+struct WorkerContext {
+    WorkerContext(LoadWorkers* owner, unsigned slot) : owner(owner), slot(slot) {}
+    LoadWorkers* const owner;
+    const unsigned slot;
+    // The logical processor the worker keeps to from its next pass on; -1: any allowed one.
+    std::atomic<int> targetProcessor{-1};
+    WorkerReport report;
+};
 
 class LoadWorkers {
 public:
     // The table holds 16 slots, or one per processor on machines with more.
     static constexpr unsigned kMinimumWorkerSlots = 16;
+    // A worker checks its work after the first pass that ends this long after its last check.
+    static constexpr double kCheckIntervalSeconds = 0.25;
 
     LoadWorkers();
     virtual ~LoadWorkers();
     LoadWorkers(const LoadWorkers&) = delete;
     LoadWorkers& operator=(const LoadWorkers&) = delete;
 
-    // Stops every worker, then starts count workers (as many as the table holds). m_workerCount
-    // is set to count, also when it is 0. The table owns the thread objects.
+    // Stops every worker, then starts count workers (as many as the table holds), pinned by the
+    // placement order when pinning is on. m_workerCount is set to count, also when it is 0. The
+    // table owns the thread objects.
     void StartWorkers(unsigned count);
     // Tells every worker to quit, in slot order: up to 16 workers, each is posted its quit and
     // waited for up to 200 ms in turn; beyond 16, every quit is posted first and the waits share
@@ -31,14 +52,45 @@ public:
     void SuspendWorkers();
     void ResumeWorkers();
 
-    // The priority pair of the next RunSseKernel passes (written by the user-interface thread).
-    void SetPriorityPair(DWORD priorityClass, int threadPriority);
+    // The priority pair of the next passes of the kernels that use it (all but the x87 mix, whose
+    // passes always run at the highest pair). When the system would refuse to move the running
+    // workers to the new pair (Linux lets an ordinary user lower a thread's priority but not raise
+    // it again), they are restarted: new threads start from the process's own value. True then.
+    bool SetPriorityPair(DWORD priorityClass, int threadPriority);
 
-    // Run on a worker thread; return 0 when the worker has seen its quit message.
-    DWORD RunSseKernel();
-    DWORD RunX87Kernel();
+    // Settings read when workers start (pinning, the kernel) or at every check (stop on error).
+    void SetPinning(bool pin) { m_pin = pin; }
+    bool Pinning() const { return m_pin; }
+    void SetStopOnError(bool stop) { m_stopOnError.store(stop, std::memory_order_relaxed); }
+    bool StopOnError() const { return m_stopOnError.load(std::memory_order_relaxed); }
+    void SetLoadChoice(LoadChoice choice) { m_loadChoice = choice; }
+    LoadChoice GetLoadChoice() const { return m_loadChoice; }
+    // What the kernel choice depends on (tests inject other processors).
+    void SetProcessorTraits(const ProcessorTraits& traits) { m_traits = traits; }
+    const ProcessorTraits& GetProcessorTraits() const { return m_traits; }
+    // The kernel the workers run, or false when the processor cannot run the chosen one.
+    bool ChosenKernel(LoadKernelKind* kind) const { return ChooseKernel(m_loadChoice, m_traits, kind); }
+    // Makes checks report an injected fault (null: none). Set before StartWorkers.
+    void SetFaultInjector(FaultInjector* injector) { m_injector = injector; }
+
+    // Run on a worker thread; return 0 when the worker has seen its quit message. Without a
+    // context the worker reports to one of its own.
+    DWORD RunSseKernel(WorkerContext* worker = nullptr);
+    DWORD RunX87Kernel(WorkerContext* worker = nullptr);
+    // The kernel of the current choice; returns at once when the processor cannot run it.
+    DWORD RunWorker(WorkerContext& worker);
 
     unsigned WorkerSlotCount() const { return static_cast<unsigned>(m_workers.size()); }
+    // The context of the worker in slot (null when the slot is empty or was filled by hand).
+    WorkerContext* Context(unsigned slot) const;
+    // Every context still in use: the running workers' and those of stopped workers that have not
+    // ended yet (their last events are still to be read).
+    std::vector<std::shared_ptr<WorkerContext>> ContextsInUse() const;
+    // The processors in the order workers are placed: distinct physical cores first.
+    const std::vector<int>& PlacementOrder() const { return m_placement; }
+    // The tally of a logical processor (null outside the allowed set's range).
+    ProcessorTally* Tally(int processor) const;
+    int TallyCount() const { return m_tallyCount; }
 
     // Waits until every worker told to quit has ended (the destructor does this too).
     void WaitForStoppedWorkers();
@@ -58,19 +110,39 @@ public:
     std::atomic<std::int32_t> m_threadPriority{THREAD_PRIORITY_NORMAL};
 
 private:
+    struct Lingering {
+        CWinThread* thread;
+        std::shared_ptr<WorkerContext> context;
+    };
+
+    DWORD RunKernelPasses(WorkerContext& worker, LoadKernel& kernel);
+    // After a pass: tallies, and the check when one is due. False when the worker must stop
+    // loading (a failed check with stop on error).
+    bool AfterPass(WorkerContext& worker, LoadKernel& kernel, std::uint64_t* checkArea, double* lastCheck,
+                   std::int64_t passNanoseconds);
     void NotifyPassStarting() {
         if (m_passObserver != nullptr) m_passObserver(*this, m_passObserverContext);
     }
     // Deletes the thread objects of stopped workers that have ended since.
     void ReapLingeringWorkers();
+    void Linger(CWinThread* thread, std::shared_ptr<WorkerContext> context);
 
+    std::vector<std::shared_ptr<WorkerContext>> m_contexts;  // beside m_workers
     // Workers told to quit that had not ended within their wait; their objects are kept until they
-    // have, and the destructor waits for them (they still read the priority pair).
-    std::vector<CWinThread*> m_lingering;
+    // have, and the destructor waits for them (they still read this object).
+    std::vector<Lingering> m_lingering;
+    std::vector<int> m_placement;
+    std::unique_ptr<ProcessorTally[]> m_tally;
+    int m_tallyCount = 0;
+    bool m_pin = true;
+    std::atomic<bool> m_stopOnError{false};
+    LoadChoice m_loadChoice = LoadChoice::Builtin;
+    ProcessorTraits m_traits;
+    FaultInjector* m_injector = nullptr;
     PassObserver m_passObserver = nullptr;
     void* m_passObserverContext = nullptr;
 };
 
-// The controlling function of every worker: param is the LoadWorkers object (null: returns 0 at
-// once). Runs RunSseKernel on a "GenuineIntel" processor with SSE, RunX87Kernel elsewhere.
+// A worker outside the table: param is the LoadWorkers object (null: returns 0 at once); it runs
+// the kernel of the current choice, unpinned, reporting to a context of its own.
 UINT WorkerThreadProc(void* param);

@@ -5,8 +5,6 @@
 
 #include <cstring>
 
-#include "load/load_workers.h"
-#include "platform/priority.h"
 
 namespace {
 
@@ -122,28 +120,24 @@ void RunSseKernelPass(double* workArea, const std::uint32_t* v0, const std::uint
 #undef FERROX_SSE_GROUP
 #undef FERROX_SSE_GROUP_HEAD
 
-DWORD LoadWorkers::RunSseKernel() {
-    // All the kernel's data lives on the worker's own stack (Ferrox's worker stacks are 4 MiB).
-    alignas(2048) double workArea[kSseWorkAreaDoubles];
-    alignas(16) std::uint32_t v0[4];
-    alignas(16) std::uint32_t v1[4];
-    InitSseKernelData(workArea, v0, v1);
-    const std::int64_t passLength = kSsePassIterations;
-    const HANDLE process = GetCurrentProcess();
-    const HANDLE thread = GetCurrentThread();
-    MSG message;
-    for (;;) {
-        while (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) return 0;
-            TranslateMessage(&message);
-            DispatchMessage(&message);
-        }
-        SetPriorityClass(process, m_priorityClass.load(std::memory_order_relaxed));
-        SetThreadPriority(thread, m_threadPriority.load(std::memory_order_relaxed));
-        NotifyPassStarting();
-        RunSseKernelPass(workArea, v0, v1, passLength);
-        SetPriorityClass(process, NORMAL_PRIORITY_CLASS);
-        SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
-        Sleep(0);
+std::uint64_t SseWorkAreaDigest(const double* workArea) {
+    // Each word times an odd number of its own: a change in any one word always changes the sum,
+    // and the sum runs without a chain from word to word.
+    std::uint64_t digest = 0;
+    for (int i = 0; i < kSseWorkAreaDoubles; ++i) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &workArea[i], sizeof bits);
+        digest += bits * (2 * static_cast<std::uint64_t>(i) + 1);
     }
+    return digest;
+}
+
+std::uint64_t ReferenceSseWorkAreaDigest() {
+    static double workArea[kSseWorkAreaDoubles];
+    std::uint32_t v0[4], v1[4];
+    InitSseKernelData(workArea, v0, v1);
+    // What every pass does to memory: w[4] is copied to w[6], and w[2] to w[8184].
+    std::memcpy(&workArea[6], &workArea[4], sizeof(double));
+    std::memcpy(&workArea[8184], &workArea[2], sizeof(double));
+    return SseWorkAreaDigest(workArea);
 }

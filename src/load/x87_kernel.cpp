@@ -3,8 +3,7 @@
 
 #include "load/x87_kernel.h"
 
-#include "load/load_workers.h"
-#include "platform/priority.h"
+#include <cstring>
 
 void BuildX87KernelMatrices(Matrix4* a, Matrix4* b) {
     a->Identity();
@@ -22,11 +21,11 @@ void BuildX87KernelMatrices(Matrix4* a, Matrix4* b) {
 
 // See RunSseKernelPass: no memory for the sanitizer to check outside the assembly.
 __attribute__((no_sanitize("address")))
-void RunX87KernelPass(const Matrix4& a, const Matrix4& b, const std::int32_t* iterations,
-                      const std::int32_t* step) {
+std::uint32_t RunX87KernelPass(const Matrix4& a, const Matrix4& b, const std::int32_t* iterations,
+                               const std::int32_t* step) {
     // The counter must reach exactly 0, or the loop would run through the whole 32-bit range.
     if (iterations == nullptr || step == nullptr || *iterations <= 0 || *step <= 0 || *iterations % *step != 0)
-        return;
+        return 0;
     const float* rowA = a.m[0];
     const float* rowB = b.m[0];
     std::uint32_t counter = 0;
@@ -70,27 +69,12 @@ void RunX87KernelPass(const Matrix4& a, const Matrix4& b, const std::int32_t* it
         : [counter] "=&r"(counter), [accumulator] "+r"(accumulator), [scratch] "=&r"(scratch)
         : [a] "r"(rowA), [b] "r"(rowB), [iterations] "r"(iterations), [step] "r"(step)
         : "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)", "cc", "memory");
+    return accumulator;
 }
 
-DWORD LoadWorkers::RunX87Kernel() {
-    Matrix4 a;
-    Matrix4 b;
-    BuildX87KernelMatrices(&a, &b);
-    const std::int32_t passLength = kX87PassIterations;
-    const std::int32_t step = 1;
-    const HANDLE process = GetCurrentProcess();
-    const HANDLE thread = GetCurrentThread();
-    const DWORD savedClass = GetPriorityClass(process);
-    const int savedPriority = GetThreadPriority(thread);
-    MSG message;
-    for (;;) {
-        if (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) return 0;
-        SetPriorityClass(process, REALTIME_PRIORITY_CLASS);
-        SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
-        NotifyPassStarting();
-        RunX87KernelPass(a, b, &passLength, &step);
-        SetPriorityClass(process, savedClass);
-        SetThreadPriority(thread, savedPriority);
-        Sleep(0);
-    }
+X87LoadKernel::X87LoadKernel() {
+    BuildX87KernelMatrices(&m_a, &m_b);
+    std::uint32_t pattern = 0;
+    std::memcpy(&pattern, &m_a.m[0][2], sizeof pattern);
+    m_expectedAccumulator = pattern * static_cast<std::uint32_t>(m_passLength / m_step);
 }

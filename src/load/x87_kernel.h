@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "load/load_kernel.h"
 #include "render/math.h"
 
 constexpr std::int32_t kX87PassIterations = 1250000;
@@ -10,6 +11,32 @@ constexpr std::int32_t kX87PassIterations = 1250000;
 // Builds the kernel's two matrices.
 void BuildX87KernelMatrices(Matrix4* a, Matrix4* b);
 // One pass over row 0 of a and b: iterations loops, the counter decreased by step (read from
-// memory); leaves the x87 stack empty. iterations must be a positive multiple of step.
-void RunX87KernelPass(const Matrix4& a, const Matrix4& b, const std::int32_t* iterations,
-                      const std::int32_t* step);
+// memory); leaves the x87 stack empty. iterations must be a positive multiple of step (else it
+// runs nothing and returns 0). Returns the integer accumulator, which adds the bit pattern of
+// a's row 0 column 2 once per loop.
+std::uint32_t RunX87KernelPass(const Matrix4& a, const Matrix4& b, const std::int32_t* iterations,
+                               const std::int32_t* step);
+
+// The x87 mix as a worker runs it.
+class X87LoadKernel final : public LoadKernel {
+public:
+    X87LoadKernel();
+    LoadKernelKind Kind() const override { return LoadKernelKind::X87; }
+    void RunPass() override { m_accumulator = RunX87KernelPass(m_a, m_b, &m_passLength, &m_step); }
+    // The accumulator against the pass length times the added pattern: the one result of the pass
+    // that survives it. (The pattern comes from the matrices built at set-up, so this product is
+    // taken then, once, from the kernel's input.)
+    bool StateDigest(std::uint64_t* obtained, std::uint64_t* expected) override {
+        *obtained = m_accumulator;
+        *expected = m_expectedAccumulator;
+        return true;
+    }
+
+private:
+    Matrix4 m_a;
+    Matrix4 m_b;
+    std::int32_t m_passLength = kX87PassIterations;
+    std::int32_t m_step = 1;
+    std::uint32_t m_accumulator = 0;
+    std::uint32_t m_expectedAccumulator = 0;
+};

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <climits>
 #include <cstdint>
 #include <thread>
@@ -260,4 +261,11 @@ void Sleep(DWORD milliseconds) {
         return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void SetCurrentThreadName(const char* name) {
+    if (name == nullptr) return;
+    char shortName[16] = {};
+    std::snprintf(shortName, sizeof shortName, "%s", name);
+    pthread_setname_np(pthread_self(), shortName);
 }

@@ -68,3 +68,7 @@ void Sleep(DWORD milliseconds);
 // The processor time the thread has used (Linux keeps one clock per thread: it is reported as
 // user time, kernel time 0). Creation and exit times are not kept (0); any pointer may be null.
 BOOL GetThreadTimes(HANDLE thread, FILETIME* creation, FILETIME* exit, FILETIME* kernel, FILETIME* user);
+
+// Names the calling thread for tools that list threads (top -H, debuggers); at most 15 characters
+// are kept.
+void SetCurrentThreadName(const char* name);

@@ -156,3 +156,68 @@ TEST(PriorityTest, CurrentThreadPseudoHandleKeepsItsOwnValue) {
     EXPECT_GE(nice, 5);
     SetThreadPriority(GetCurrentThread(), before);
 }
+
+// Every entry of the table from Windows' base-priority rule: the class's base (Idle 4, Below
+// normal 6, Normal 8, Above normal 10, High 13, Realtime 24) moved by the thread priority (-2 to
+// +2), with Idle giving 1 (16 in the realtime class) and Time critical 15 (31); then the base
+// priority's nice value.
+TEST(PriorityTest, EveryPairFollowsTheBasePriorityRule) {
+    const int classBase[] = {4, 6, 8, 10, 13, 24};
+    auto niceForBase = [](int base) {
+        const int nice[] = {19, 19, 17, 15, 12, 10, 5, 2, 0, -2, -4, -5, -6, -7, -8};  // base 0-14
+        return base >= 15 ? -10 : nice[base];
+    };
+    int checked = 0;
+    for (int row = 0; row < 6; ++row) {
+        const bool realtime = kClasses[row] == REALTIME_PRIORITY_CLASS;
+        for (const int threadPriority : kThreadPriorities) {
+            int base = classBase[row] + threadPriority;
+            if (threadPriority == THREAD_PRIORITY_IDLE) base = realtime ? 16 : 1;
+            if (threadPriority == THREAD_PRIORITY_TIME_CRITICAL) base = realtime ? 31 : 15;
+            int nice = 99;
+            ASSERT_EQ(MapPriorityToNice(kClasses[row], threadPriority, &nice), TRUE);
+            EXPECT_EQ(nice, niceForBase(base)) << std::hex << kClasses[row] << std::dec << " " << threadPriority;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 42);
+}
+
+// The window's thread never sets a class: it follows the highest class any thread holds, and comes
+// back when that thread lets go. (Raising priorities needs privileges.)
+TEST(PriorityTest, ThreadsWithoutAClassFollowTheHighestHeldOne) {
+    if (!PriorityUnavailableReason(REALTIME_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL).empty())
+        GTEST_SKIP() << "this process may not raise priorities";
+    struct Holder {
+        std::atomic<DWORD> wanted{0};
+        std::atomic<bool> done{false};
+    } holder;
+    auto holdProc = [](LPVOID param) -> UINT {
+        auto* h = static_cast<Holder*>(param);
+        DWORD held = 0;
+        while (!h->done.load()) {
+            const DWORD wanted = h->wanted.load();
+            if (wanted != held && wanted != 0) SetPriorityClass(GetCurrentProcess(), held = wanted);
+            Sleep(1);
+        }
+        return 0;
+    };
+    GatedThread follower(THREAD_PRIORITY_NORMAL);
+    CWinThread* worker = AfxBeginThread(holdProc, &holder, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(worker, nullptr);
+    worker->m_bAutoDelete = FALSE;
+    ResumeThread(worker->m_hThread);
+    const struct {
+        DWORD held;
+        int followerNice;
+    } steps[] = {{REALTIME_PRIORITY_CLASS, -10}, {HIGH_PRIORITY_CLASS, -7}, {NORMAL_PRIORITY_CLASS, 0},
+                 {HIGH_PRIORITY_CLASS, -7}};
+    for (const auto& step : steps) {
+        holder.wanted = step.held;
+        EXPECT_TRUE(ReadsNice(follower.handle(), step.followerNice)) << std::hex << step.held;
+    }
+    holder.done = true;
+    WaitForSingleObject(worker->m_hThread, INFINITE);
+    delete worker;
+    EXPECT_TRUE(ReadsNice(follower.handle(), 0)) << "a holder that ends lets go of its class";
+}

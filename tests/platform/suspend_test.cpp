@@ -67,6 +67,33 @@ TEST(SuspendTest, SuspendedThreadMakesNoProgressAndResumesWhereItWas) {
     delete thread;
 }
 
+// The thread has stopped by the time SuspendThread returns: not one step more after the call, in
+// many rounds (a suspend that returned early shows in some of them).
+TEST(SuspendTest, SuspendReturnsOnlyOnceTheThreadHasStopped) {
+    Spinner spinner;
+    CWinThread* thread = AfxBeginThread(SpinProc, &spinner, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(thread, nullptr);
+    thread->m_bAutoDelete = FALSE;
+    ResumeThread(thread->m_hThread);
+    int moved = 0;
+    for (int round = 0; round < 50; ++round) {
+        ASSERT_TRUE(AdvancesPast(spinner, spinner.steps.load()));
+        ASSERT_EQ(SuspendThread(thread->m_hThread), 0u);
+        const unsigned long long atReturn = spinner.steps.load();
+        for (int read = 0; read < 20000; ++read) {
+            if (spinner.steps.load() != atReturn) {
+                ++moved;
+                break;
+            }
+        }
+        ResumeThread(thread->m_hThread);
+    }
+    EXPECT_EQ(moved, 0) << "rounds in which the thread went on after SuspendThread returned";
+    spinner.stop.store(true);
+    EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 10000), WAIT_OBJECT_0);
+    delete thread;
+}
+
 TEST(SuspendTest, ThreadCreatedSuspendedWaitsForItsResume) {
     Spinner spinner;
     CWinThread* thread = AfxBeginThread(SpinProc, &spinner, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
