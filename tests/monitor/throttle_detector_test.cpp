@@ -76,6 +76,10 @@ TEST(ThrottleDetectorTest, BaselineIsTheFirstMinuteMedianPerProcessor) {
     EXPECT_FALSE(detector.BaselineHertz(0));
     EXPECT_FALSE(detector.AddClock(0, 70.0, 3.2e9));
     EXPECT_EQ(detector.BaselineHertz(0), 3.5e9);
+    // Exactly 10 % below is not more than 10 % below; a hertz less is.
+    for (int t = 71; t < 90; ++t) EXPECT_FALSE(detector.AddClock(0, t, 3.15e9)) << t;
+    for (int t = 90; t < 96; ++t) EXPECT_FALSE(detector.AddClock(0, t, 3.15e9 - 1.0)) << t;
+    EXPECT_TRUE(detector.AddClock(0, 96, 3.15e9 - 1.0));
     // Failed probes and bad indices are ignored; processor 1 starts its own minute later.
     EXPECT_FALSE(detector.AddClock(1, 100.0, 0.0));
     EXPECT_FALSE(detector.AddClock(1, 100.0, std::numeric_limits<double>::quiet_NaN()));
