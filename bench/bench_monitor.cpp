@@ -96,13 +96,16 @@ BENCHMARK(BM_X87KernelPass)->Unit(benchmark::kMicrosecond);
 // A day of one series at one sample per second, decimating as it goes.
 void BM_AppendDayOfSamples(benchmark::State& state) {
     std::size_t stored = 0;
+    std::size_t bytes = 0;
     for (auto _ : state) {
         TimeSeriesStore store;
         const auto id = store.FindOrAddSeries("Effective clock/cpu0", "CPU 0", MonitorUnit::kHertz);
         for (int second = 0; second < kDaySeconds; ++second) store.Append(id, second, 3.0e9 + (second % 97) * 1e6);
         stored = store.StoredPoints(id);
+        bytes = store.MemoryBytes();
         benchmark::DoNotOptimize(store.Summary(id));
     }
+    state.counters["store_bytes"] = static_cast<double>(bytes);
     state.counters["stored_points"] = static_cast<double>(stored);
     state.counters["kept_fraction"] = static_cast<double>(stored) / kDaySeconds;
     state.counters["ns_per_sample"] = benchmark::Counter(static_cast<double>(kDaySeconds * state.iterations()),
@@ -129,6 +132,7 @@ void BM_AppendSweepAfterADay(benchmark::State& state) {
     for (std::size_t id = 0; id < store.SeriesCount(); ++id) stored += store.StoredPoints(id);
     state.counters["series"] = static_cast<double>(store.SeriesCount());
     state.counters["stored_points"] = static_cast<double>(stored);
+    state.counters["store_bytes"] = static_cast<double>(store.MemoryBytes());
 }
 BENCHMARK(BM_AppendSweepAfterADay)->Unit(benchmark::kMicrosecond);
 

@@ -84,7 +84,8 @@ std::vector<SensorReading> PowerSource::ReadAt(double seconds) {
         zone.lastEnergy = energy;
         zone.lastSeconds = seconds;
         if (!used) continue;
-        readings.push_back({Name(), zone.key, zone.label, zone.key, -1, Unit(), static_cast<double>(*used) / 1e6 / elapsed});
+        const double watts = static_cast<double>(*used) / 1e6 / elapsed;
+        readings.push_back({Name(), zone.key, zone.label, zone.key, -1, Unit(), watts});
     }
     return readings;
 }

@@ -72,7 +72,8 @@ bool SaveSeriesCsv(const TimeSeriesStore& store, const std::filesystem::path& pa
     if (renameError) {
         std::error_code ignored;
         std::filesystem::remove(partial, ignored);
-        return fail("cannot rename \"" + partial.string() + "\" to \"" + path.string() + "\": " + renameError.message());
+        return fail("cannot rename \"" + partial.string() + "\" to \"" + path.string() + "\": " +
+                    renameError.message());
     }
     return true;
 }

@@ -68,7 +68,8 @@ std::optional<std::string> ReadSysfsText(const std::string& path) {
     line = TrimEnd(line);
     if (line.empty()) return std::nullopt;
     std::string text(line);
-    std::replace_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
+    const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    std::replace_if(text.begin(), text.end(), isControl, '?');
     return text;
 }
 
@@ -86,7 +87,8 @@ std::vector<NumberedEntry> ListNumberedEntries(const std::filesystem::path& dire
     std::filesystem::directory_iterator it(directory, error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         std::string name = it->path().filename().string();
-        if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix)) continue;
+        if (name.size() <= prefix.size() + suffix.size()) continue;
+        if (!name.starts_with(prefix) || !name.ends_with(suffix)) continue;
         const std::string_view digits =
             std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - suffix.size());
         int number = 0;
@@ -94,6 +96,7 @@ std::vector<NumberedEntry> ListNumberedEntries(const std::filesystem::path& dire
         if (parseError != std::errc() || end != digits.data() + digits.size() || number < 0) continue;
         entries.push_back({number, std::move(name)});
     }
-    std::sort(entries.begin(), entries.end(), [](const NumberedEntry& a, const NumberedEntry& b) { return a.number < b.number; });
+    std::sort(entries.begin(), entries.end(),
+              [](const NumberedEntry& a, const NumberedEntry& b) { return a.number < b.number; });
     return entries;
 }

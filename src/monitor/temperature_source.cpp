@@ -29,7 +29,8 @@ void TemperatureSource::Discover() {
             std::string inputPath = (chipDirectory / input.name).string();
             if (!CanOpenForReading(inputPath)) continue;
             const std::string channel = "temp" + std::to_string(input.number);
-            std::string label = ReadSysfsText((chipDirectory / (channel + "_label")).string()).value_or(device + " " + channel);
+            std::string label =
+                ReadSysfsText((chipDirectory / (channel + "_label")).string()).value_or(device + " " + channel);
             m_sensors.push_back({std::move(inputPath), chip.name + "/" + channel, std::move(label), device});
         }
     }
@@ -41,7 +42,8 @@ std::vector<SensorReading> TemperatureSource::Read() {
     for (const Sensor& sensor : m_sensors) {
         const auto millidegrees = ReadSysfsInteger(sensor.inputPath);
         if (!millidegrees || *millidegrees < kLowestMillidegrees || *millidegrees > kHighestMillidegrees) continue;
-        readings.push_back({Name(), sensor.key, sensor.label, sensor.device, -1, Unit(), static_cast<double>(*millidegrees) / 1000.0});
+        const double celsius = static_cast<double>(*millidegrees) / 1000.0;
+        readings.push_back({Name(), sensor.key, sensor.label, sensor.device, -1, Unit(), celsius});
     }
     return readings;
 }

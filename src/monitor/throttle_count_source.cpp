@@ -18,6 +18,7 @@ ThrottleCountSource::ThrottleCountSource(const SysfsRoot& root) : m_root(root) {
 
 void ThrottleCountSource::Discover() {
     m_counters.clear();
+    m_lastCounts.clear();
     if (!m_root.IsUsable()) return;
     const std::filesystem::path cpuDirectory = m_root.PathOf("sys/devices/system/cpu");
     for (const NumberedEntry& cpu : ListNumberedEntries(cpuDirectory, "cpu")) {
@@ -29,13 +30,13 @@ void ThrottleCountSource::Discover() {
     }
 }
 
-std::vector<ThrottleCount> ThrottleCountSource::ReadCounts() const {
-    std::vector<ThrottleCount> counts;
-    counts.reserve(m_counters.size());
+const std::vector<ThrottleCount>& ThrottleCountSource::ReadCounts() {
+    m_lastCounts.clear();
     for (const Counter& counter : m_counters) {
-        if (const auto count = ReadSysfsUnsigned(counter.path)) counts.push_back({counter.processor, counter.counter, *count});
+        const auto count = ReadSysfsUnsigned(counter.path);
+        if (count) m_lastCounts.push_back({counter.processor, counter.counter, *count});
     }
-    return counts;
+    return m_lastCounts;
 }
 
 std::vector<SensorReading> ThrottleCountSource::Read() {

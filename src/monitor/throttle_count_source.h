@@ -27,7 +27,10 @@ public:
     void Discover();
 
     // The counters now, as numbers for ThrottleDetector; unreadable ones are absent.
-    std::vector<ThrottleCount> ReadCounts() const;
+    const std::vector<ThrottleCount>& ReadCounts();
+    // What the latest ReadCounts or Read found, so a sweep's counts reach the detector without a
+    // second read.
+    const std::vector<ThrottleCount>& LastCounts() const { return m_lastCounts; }
 
     std::string_view Name() const override { return "Throttle count"; }
     MonitorUnit Unit() const override { return MonitorUnit::kCount; }
@@ -43,4 +46,5 @@ private:
     };
     SysfsRoot m_root;
     std::vector<Counter> m_counters;
+    std::vector<ThrottleCount> m_lastCounts;
 };

@@ -33,8 +33,9 @@ std::string_view ThrottleReasonKey(ThrottleReason reason) {
 
 ThrottleDetector::ProcessorState* ThrottleDetector::StateOf(int processor) {
     if (processor < 0 || processor >= kMostProcessors) return nullptr;
-    if (static_cast<std::size_t>(processor) >= m_processors.size()) m_processors.resize(static_cast<std::size_t>(processor) + 1);
-    return &m_processors[static_cast<std::size_t>(processor)];
+    const auto index = static_cast<std::size_t>(processor);
+    if (index >= m_processors.size()) m_processors.resize(index + 1);
+    return &m_processors[index];
 }
 
 std::optional<double> ThrottleDetector::BaselineHertz(int processor) const {
@@ -63,7 +64,8 @@ std::optional<ThrottleEvent> ThrottleDetector::AddClock(int processor, double se
     if (!state->lowSinceSeconds) state->lowSinceSeconds = seconds;
     if (state->stretchReported || seconds - *state->lowSinceSeconds <= m_settings.sustainSeconds) return std::nullopt;
     state->stretchReported = true;
-    return ThrottleEvent{seconds, *state->lowSinceSeconds, processor, ThrottleReason::kClockDrop, hertz, *state->baselineHertz};
+    return ThrottleEvent{seconds, *state->lowSinceSeconds, processor,
+                         ThrottleReason::kClockDrop, hertz, *state->baselineHertz};
 }
 
 std::optional<ThrottleEvent> ThrottleDetector::AddThrottleCount(double seconds, const ThrottleCount& count) {

@@ -58,7 +58,8 @@ void TimeSeriesStore::AppendReadings(double seconds, const std::vector<SensorRea
 }
 
 void TimeSeriesStore::MoveIntoBuckets(Series& series, const Sample& sample) const {
-    const auto slot = static_cast<std::int64_t>(std::floor((sample.seconds - series.originSeconds) / series.bucketSeconds));
+    const double sinceOrigin = sample.seconds - series.originSeconds;
+    const auto slot = static_cast<std::int64_t>(std::floor(sinceOrigin / series.bucketSeconds));
     if (!series.buckets.empty() && series.buckets.back().slot == slot) {
         Bucket& bucket = series.buckets.back();
         bucket.endSeconds = sample.seconds;
@@ -106,13 +107,21 @@ std::vector<SeriesPoint> TimeSeriesStore::Points(SeriesId id) const {
     std::vector<SeriesPoint> points;
     points.reserve(series.buckets.size() + series.recent.size());
     for (const Bucket& bucket : series.buckets) {
-        points.push_back({bucket.startSeconds, bucket.endSeconds, bucket.min, bucket.sum / static_cast<double>(bucket.samples),
-                          bucket.max, bucket.samples});
+        const double mean = bucket.sum / static_cast<double>(bucket.samples);
+        points.push_back({bucket.startSeconds, bucket.endSeconds, bucket.min, mean, bucket.max, bucket.samples});
     }
     for (const Sample& sample : series.recent) {
         points.push_back({sample.seconds, sample.seconds, sample.value, sample.value, sample.value, 1});
     }
     return points;
+}
+
+std::size_t TimeSeriesStore::MemoryBytes() const {
+    std::size_t bytes = m_series.capacity() * sizeof(Series);
+    for (const Series& series : m_series) {
+        bytes += series.recent.size() * sizeof(Sample) + series.buckets.capacity() * sizeof(Bucket);
+    }
+    return bytes;
 }
 
 std::size_t TimeSeriesStore::StoredPoints(SeriesId id) const {

@@ -70,6 +70,8 @@ public:
     std::vector<SeriesPoint> Points(SeriesId id) const;
     // Buckets and samples held for the series: what bounds its memory.
     std::size_t StoredPoints(SeriesId id) const;
+    // Roughly the heap the points of every series take (not the names).
+    std::size_t MemoryBytes() const;
     // The span of the series' buckets now.
     double BucketSeconds(SeriesId id) const { return m_series[id].bucketSeconds; }
 

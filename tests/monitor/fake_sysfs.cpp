@@ -70,8 +70,9 @@ void WriteIntelDesktop(const FakeSysfs& tree, int processors) {
     }
     tree.Write("sys/devices/system/cpu/cpufreq/boost", "1\n");
     tree.Write("sys/devices/system/cpu/online", "0-" + std::to_string(processors - 1) + "\n");
-    const char* zones[][2] = {{"intel-rapl:0", "package-0"}, {"intel-rapl:0:0", "core"}, {"intel-rapl:0:1", "uncore"},
-                              {"intel-rapl:0:2", "dram"},    {"intel-rapl:1", "psys"},   {"intel-rapl-mmio:0", "package-0"}};
+    const char* zones[][2] = {{"intel-rapl:0", "package-0"}, {"intel-rapl:0:0", "core"},
+                              {"intel-rapl:0:1", "uncore"},  {"intel-rapl:0:2", "dram"},
+                              {"intel-rapl:1", "psys"},      {"intel-rapl-mmio:0", "package-0"}};
     for (const auto& [zone, name] : zones) {
         const std::string directory = std::string("sys/class/powercap/") + zone;
         tree.Write(directory + "/name", std::string(name) + "\n");

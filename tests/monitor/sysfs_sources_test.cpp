@@ -78,12 +78,18 @@ TEST(SysfsSourcesTest, DesktopTreeGivesLabelsUnitsAndProcessors) {
     EXPECT_EQ(power.at("intel-rapl:1").label, "psys");
     EXPECT_DOUBLE_EQ(power.at("intel-rapl:1").value, 0.0);  // a real zero: the counter did not move
 
-    // One sweep holds every available source.
+    // One sweep holds every available source, and leaves its counts for the throttling detector.
+    tree.Write("sys/devices/system/cpu/cpu2/thermal_throttle/core_throttle_count", "5\n");
     std::map<std::string_view, int> perSource;
     for (const SensorReading& reading : sensors.Sweep()) ++perSource[reading.source];
     EXPECT_EQ(perSource["Temperature"], 7);
     EXPECT_EQ(perSource["Frequency"], 4);
     EXPECT_EQ(perSource["Throttle count"], 8);
+    const std::vector<ThrottleCount>& counts = sensors.throttleCounts.LastCounts();
+    ASSERT_EQ(counts.size(), 8u);
+    EXPECT_EQ(counts[4].processor, 2);
+    EXPECT_EQ(counts[4].counter, ThrottleCounter::kCore);
+    EXPECT_EQ(counts[4].count, 5u);
 }
 
 TEST(SysfsSourcesTest, OddValueFilesAreAbsentNeverZero) {
@@ -145,7 +151,9 @@ TEST(SysfsSourcesTest, FilesAndFoldersVanishingBetweenReads) {
     tree.Remove("sys/devices/system/cpu/cpu1");
     auto temperatures = ByKey(sensors.temperatures.Read());
     EXPECT_EQ(temperatures.size(), 3u);
-    EXPECT_TRUE(temperatures.count("hwmon1/temp1") && temperatures.count("hwmon1/temp3") && temperatures.count("hwmon0/temp1"));
+    for (const char* key : {"hwmon0/temp1", "hwmon1/temp1", "hwmon1/temp3"}) {
+        EXPECT_EQ(temperatures.count(key), 1u) << key;
+    }
     EXPECT_EQ(ByKey(sensors.frequencies.Read()).count("cpu1"), 0u);
     EXPECT_EQ(sensors.throttleCounts.ReadCounts().size(), 2u);
     // Back again: read again without a new discovery.
@@ -194,7 +202,8 @@ TEST(SysfsSourcesTest, PowerFromEnergyCounters) {
             if (read.energy != nullptr) tree.Write(zone + "energy_uj", read.energy);
             else tree.Remove(zone + "energy_uj");
             const auto readings = power.ReadAt(read.seconds);
-            const std::optional<double> watts = readings.empty() ? std::nullopt : std::optional<double>(readings[0].value);
+            std::optional<double> watts;
+            if (!readings.empty()) watts = readings[0].value;
             EXPECT_EQ(watts, read.watts) << "at " << read.seconds << " s";
         }
     }

@@ -44,7 +44,8 @@ TEST(ThrottleDetectorTest, ClockDropsOnSyntheticSeries) {
         {"8 % down (wobble reaching 8.4 %)", ClockSeries({{0, g}, {120, 0.92 * g}}, 600), {}},
         {"down for exactly 5 s", ClockSeries({{0, g}, {120, 0.8 * g}, {126, g}}, 600), {}},
         {"down for 6 s", ClockSeries({{0, g}, {120, 0.8 * g}, {127, g}}, 600), {{126, 120}}},
-        {"two stretches", ClockSeries({{0, g}, {100, 0.5 * g}, {110, g}, {300, 0.7 * g}}, 600), {{106, 100}, {306, 300}}},
+        {"two stretches", ClockSeries({{0, g}, {100, 0.5 * g}, {110, g}, {300, 0.7 * g}}, 600),
+         {{106, 100}, {306, 300}}},
         // A slow first half-minute does not set a low normal: the median is of the whole minute.
         {"slow start", ClockSeries({{0, 0.6 * g}, {25, g}, {200, 0.85 * g}}, 300), {{206, 200}}},
         // Low during the first minute is part of the normal, not an event.

@@ -117,7 +117,8 @@ TEST(TimeSeriesStoreTest, RejectsValuesThatCannotBePlotted) {
 
 TEST(TimeSeriesStoreTest, CsvHoldsEveryPointAndReplacesTheFileWhole) {
     TimeSeriesStore store({4, 10.0, 8});
-    const auto temperature = store.FindOrAddSeries("Temperature/hwmon1/temp1", "Sensor \"A\", left", MonitorUnit::kCelsius);
+    const auto temperature =
+        store.FindOrAddSeries("Temperature/hwmon1/temp1", "Sensor \"A\", left", MonitorUnit::kCelsius);
     const auto power = store.FindOrAddSeries("Power/intel-rapl:0", "package-0", MonitorUnit::kWatts);
     for (int i = 0; i < 30; ++i) store.Append(temperature, i, 40.0 + i * 0.1);
     store.Append(power, 2.5, 1.0 / 3.0);
@@ -130,7 +131,8 @@ TEST(TimeSeriesStoreTest, CsvHoldsEveryPointAndReplacesTheFileWhole) {
     EXPECT_EQ(lines[0], "series,label,unit,start_s,end_s,min,mean,max,samples");
     EXPECT_EQ(lines[1].rfind("Temperature/hwmon1/temp1,\"Sensor \"\"A\"\", left\",celsius,0,", 0), 0u) << lines[1];
     // Shortest exact form: reads back to the same double.
-    EXPECT_EQ(lines.back(), "Power/intel-rapl:0,package-0,watts,2.5,2.5,0.3333333333333333,0.3333333333333333,0.3333333333333333,1");
+    EXPECT_EQ(lines.back(), "Power/intel-rapl:0,package-0,watts,2.5,2.5,"
+                            "0.3333333333333333,0.3333333333333333,0.3333333333333333,1");
 
     const std::string folder = TempPath("ferrox_csv_");
     std::filesystem::create_directory(folder);
