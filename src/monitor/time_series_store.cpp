@@ -69,6 +69,8 @@ void TimeSeriesStore::MoveIntoBuckets(Series& series, const Sample& sample) cons
         ++bucket.samples;
         return;
     }
+    // One more than the most kept, once: growing by doubling would hold twice what is used.
+    if (series.buckets.capacity() == 0) series.buckets.reserve(m_limits.maxBuckets + 1);
     series.buckets.push_back({slot, sample.seconds, sample.seconds, sample.value, sample.value, sample.value, 1});
     if (series.buckets.size() > m_limits.maxBuckets) ThinBuckets(series);
 }
