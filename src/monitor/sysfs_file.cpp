@@ -54,9 +54,7 @@ std::optional<std::int64_t> ReadSysfsInteger(const std::string& path) {
 std::optional<std::uint64_t> ReadSysfsUnsigned(const std::string& path) {
     char buffer[kValueBufferBytes];
     const auto text = ReadStart(path, buffer, true);
-    // from_chars would take "-0"; a counter never starts with a sign.
-    if (!text || text->empty() || text->front() == '-') return std::nullopt;
-    return ParseWhole<std::uint64_t>(*text);
+    return text ? ParseWhole<std::uint64_t>(*text) : std::nullopt;  // from_chars takes no sign for unsigned
 }
 
 std::optional<std::string> ReadSysfsText(const std::string& path) {

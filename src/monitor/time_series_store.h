@@ -49,6 +49,7 @@ public:
         // A 24-hour run at one sample per second ends with 160-second buckets, 512 to 1024 of them.
         std::size_t maxBuckets = 1024;
     };
+    // 0 .. SeriesCount() - 1, in the order the series were added; what FindOrAddSeries gives.
     using SeriesId = std::size_t;
 
     TimeSeriesStore() : TimeSeriesStore(Limits{}) {}
