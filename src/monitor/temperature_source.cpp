@@ -1,0 +1,49 @@
+// hwmon temperatures: found once by listing the chips, read by opening each temp*_input.
+
+#include "monitor/temperature_source.h"
+
+#include <cstdint>
+#include <filesystem>
+
+#include "monitor/sysfs_file.h"
+
+namespace {
+
+// Beyond these no sensor reads a real temperature: below absolute zero, or hotter than any
+// thermocouple hwmon drives. Such values are error codes (e.g. INT_MAX) or garbage.
+constexpr std::int64_t kLowestMillidegrees = -273150;
+constexpr std::int64_t kHighestMillidegrees = 2000000;
+
+}  // namespace
+
+TemperatureSource::TemperatureSource(const SysfsRoot& root) : m_root(root) { Discover(); }
+
+void TemperatureSource::Discover() {
+    m_sensors.clear();
+    if (!m_root.IsUsable()) return;
+    const std::filesystem::path classDirectory = m_root.PathOf("sys/class/hwmon");
+    for (const NumberedEntry& chip : ListNumberedEntries(classDirectory, "hwmon")) {
+        const std::filesystem::path chipDirectory = classDirectory / chip.name;
+        const std::string device = ReadSysfsText((chipDirectory / "name").string()).value_or(chip.name);
+        for (const NumberedEntry& input : ListNumberedEntries(chipDirectory, "temp", "_input")) {
+            std::string inputPath = (chipDirectory / input.name).string();
+            if (!CanOpenForReading(inputPath)) continue;
+            const std::string channel = "temp" + std::to_string(input.number);
+            std::string label =
+                ReadSysfsText((chipDirectory / (channel + "_label")).string()).value_or(device + " " + channel);
+            m_sensors.push_back({std::move(inputPath), chip.name + "/" + channel, std::move(label), device});
+        }
+    }
+}
+
+std::vector<SensorReading> TemperatureSource::Read() {
+    std::vector<SensorReading> readings;
+    readings.reserve(m_sensors.size());
+    for (const Sensor& sensor : m_sensors) {
+        const auto millidegrees = ReadSysfsInteger(sensor.inputPath);
+        if (!millidegrees || *millidegrees < kLowestMillidegrees || *millidegrees > kHighestMillidegrees) continue;
+        const double celsius = static_cast<double>(*millidegrees) / 1000.0;
+        readings.push_back({Name(), sensor.key, sensor.label, sensor.device, -1, Unit(), celsius});
+    }
+    return readings;
+}

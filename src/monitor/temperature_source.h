@@ -1,0 +1,32 @@
+#pragma once
+// Temperatures from the hardware monitoring class, sys/class/hwmon/hwmon*/temp*_input
+// (millidegrees Celsius): coretemp, k10temp, zenpower, acpitz, nvme and any other chip.
+
+#include <string>
+#include <vector>
+
+#include "monitor/monitor_source.h"
+#include "monitor/sysfs_root.h"
+
+class TemperatureSource final : public MonitorSource {
+public:
+    explicit TemperatureSource(const SysfsRoot& root);
+
+    // Finds the sensors again (the constructor does it once); for chips that come and go.
+    void Discover();
+
+    std::string_view Name() const override { return "Temperature"; }
+    MonitorUnit Unit() const override { return MonitorUnit::kCelsius; }
+    bool IsAvailable() const override { return !m_sensors.empty(); }
+    std::vector<SensorReading> Read() override;
+
+private:
+    struct Sensor {
+        std::string inputPath;
+        std::string key;     // "hwmon3/temp2"
+        std::string label;   // temp2_label, or "<chip> temp2"
+        std::string device;  // the chip's name file, or "hwmon3"
+    };
+    SysfsRoot m_root;
+    std::vector<Sensor> m_sensors;
+};

@@ -1,0 +1,35 @@
+#pragma once
+// A sysfs tree in a temporary directory, laid out as the kernel lays it out, for the monitor's
+// tests and benchmarks. The directory is removed with the object.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "monitor/sysfs_root.h"
+
+class FakeSysfs {
+public:
+    FakeSysfs();
+    ~FakeSysfs();
+    FakeSysfs(const FakeSysfs&) = delete;
+    FakeSysfs& operator=(const FakeSysfs&) = delete;
+
+    SysfsRoot Root() const { return SysfsRoot(m_root); }
+    const std::filesystem::path& Path() const { return m_root; }
+    // Writes root/relative, making the folders above it.
+    void Write(std::string_view relative, std::string_view content) const;
+    // Makes root/relative a symbolic link to root/target, as sysfs links its class folders.
+    void Link(std::string_view relative, std::string_view target) const;
+    // Removes a file or a whole folder.
+    void Remove(std::string_view relative) const;
+
+private:
+    std::filesystem::path m_root;
+};
+
+// A desktop with an Intel processor: coretemp (package and one sensor per core, each with the
+// _max and _crit files beside it), acpitz (no label), an NVMe drive, cpufreq and throttle counters
+// per processor, and the powercap zones package-0 (core, uncore, dram parts) and psys, plus the
+// intel-rapl-mmio copy and the control-type folder the kernel puts beside them.
+void WriteIntelDesktop(const FakeSysfs& tree, int processors);
