@@ -1,0 +1,25 @@
+#pragma once
+// Files the way Ferrox writes them: a log that only ever grows by whole lines, and documents that
+// are replaced in one step, so no reader ever sees half of one.
+
+#include <string>
+
+// The user's directory for state that programs keep between runs: $XDG_STATE_HOME, or
+// ~/.local/state (Windows: %LOCALAPPDATA%). Empty when neither can be found.
+std::string UserStateDirectory();
+
+// Creates directory and its parents as needed; false with a reason when it cannot.
+bool MakeDirectories(const std::string& directory, std::string* error);
+
+// Appends text (one or more whole lines) to file in one write, creating the file if needed. Other
+// processes appending to the same file at the same time never interleave with it or overwrite it.
+bool AppendToFile(const std::string& file, const std::string& text, std::string* error);
+
+// Writes content to a new file beside path, flushes it to the disk and renames it over path: path
+// then holds either its old content or the whole new one, also if the program is stopped at any
+// moment. False with a reason (and path untouched) when it cannot.
+bool ReplaceFile(const std::string& path, const std::string& content, std::string* error);
+
+// Whether a file can be created or replaced at path, found out without leaving anything behind;
+// false with a reason when not.
+bool CanWriteFile(const std::string& path, std::string* error);

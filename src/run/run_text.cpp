@@ -1,0 +1,34 @@
+#include "run/run_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+std::string FormatRunTime(double seconds) {
+    const double whole = std::isfinite(seconds) && seconds > 0 ? std::trunc(seconds) : 0.0;
+    const auto total = static_cast<long long>(std::min(whole, 9.0e15));
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    return text;
+}
+
+std::string FormatDigest(std::uint64_t digest) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(digest));
+    return text;
+}
+
+std::string ErrorCountSuffix(std::uint64_t errors) {
+    if (errors == 0) return {};
+    return " - " + std::to_string(errors) + (errors == 1 ? " error" : " errors");
+}
+
+std::string FailingProcessorsText(const std::vector<int>& processors) {
+    if (processors.empty()) return {};
+    std::string text = processors.size() == 1 ? "Errors on processor " : "Errors on processors ";
+    for (std::size_t i = 0; i < processors.size(); ++i) {
+        if (i > 0) text += i + 1 == processors.size() ? " and " : ", ";
+        text += std::to_string(processors[i]);
+    }
+    return text + ".";
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Texts made from a run's values: run times, digests, the error suffix of the title and the
+// failing processors of the tray tip. Every view formats the same records with these.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// "00:01:05", "100:00:00": whole seconds, truncated.
+std::string FormatRunTime(double seconds);
+// A digest as 16 hexadecimal digits.
+std::string FormatDigest(std::uint64_t digest);
+// " - 1 error", " - 2 errors"; empty while there are none.
+std::string ErrorCountSuffix(std::uint64_t errors);
+// "Errors on processor 1." / "Errors on processors 1, 3 and 5."; empty for none.
+std::string FailingProcessorsText(const std::vector<int>& processors);

@@ -1,0 +1,73 @@
+#pragma once
+// One run: the settings, the workers, the per-processor results, the verdict and the log, with no
+// window code. The window and the headless runner both drive one, and show its summary.
+
+#include <string>
+#include <vector>
+
+#include "load/load_workers.h"
+#include "run/core_cycler.h"
+#include "run/run_log.h"
+#include "run/run_settings.h"
+#include "run/run_summary.h"
+
+class FaultInjector;
+
+// What a poll found.
+struct RunPoll {
+    std::vector<RunError> newErrors;
+    std::vector<std::string> notes;  // warnings for the user (the log not writable, a refused processor)
+    bool firstError = false;         // the run's first error is among newErrors
+};
+
+class StressRun : public LoadWorkers {
+public:
+    explicit StressRun(RunLog log = RunLog());
+    ~StressRun() override;
+
+    // Starts the clock and the log, and the workers of settings. A malformed FERROX_INJECT_FAULT
+    // gives one note (see TakeStartNotes) and is ignored.
+    void BeginRun(const RunSettings& settings);
+    // Stops the workers and writes the verdict line (once; later calls do nothing).
+    void EndRun(const std::string& reason);
+    bool Ended() const { return m_ended; }
+
+    // Setting changes as the menus make them.
+    void RunThreads(unsigned count);           // leaves cycling
+    void RunCycling(unsigned periodSeconds);   // one worker moving over every processor
+    void ChangePriority(PriorityChoice choice);
+    void ChangeLoad(LoadChoice choice);        // restarts the workers
+    void ChangePinning(bool pin);              // restarts the workers
+    void ChangeStopOnError(bool stop);
+
+    // About ten times a second, on the thread that owns the run: takes the workers' events into
+    // the error list and the log, moves the cycling worker, notes what the user should hear of.
+    RunPoll Poll();
+    // Whether the settings' duration has passed.
+    bool DurationReached() const;
+
+    RunSummary Summary() const;
+    const RunSettings& Settings() const { return m_settings; }
+    double ElapsedSeconds() const;
+    RunLog& Log() { return m_log; }
+    std::vector<std::string> TakeStartNotes();
+
+private:
+    void StartLoad();
+    void Note(RunPoll& poll, const std::string& note);
+    void TakeEvent(const WorkerEvent& event, RunPoll& poll);
+
+    RunSettings m_settings;
+    RunLog m_log;
+    CoreCycler m_cycler;
+    std::unique_ptr<FaultInjector> m_injector;
+    std::vector<RunError> m_errors;
+    std::uint64_t m_errorCount = 0;
+    std::vector<std::string> m_startNotes;
+    ClockStatistics m_clock;
+    double m_clockSum = 0.0;
+    std::vector<std::uint64_t> m_checksSeen;  // per processor: to take each clock measurement once
+    double m_start = 0.0;
+    bool m_begun = false;
+    bool m_ended = false;
+};

@@ -1,0 +1,154 @@
+// A whole run in a few seconds: an injected fault attributed through the error list, the summary
+// and the log; core cycling visiting every processor; the texts the views show.
+
+#include "run/stress_run.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "load/placement.h"
+#include "platform/processors.h"
+#include "run/core_cycler.h"
+#include "run/run_text.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+template <typename Done>
+bool PollUntil(StressRun& run, Done done) {
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        run.Poll();
+        if (done()) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(CoreCycler, VisitsEveryProcessorOncePerRoundAndSkipsRefusedOnes) {
+    CoreCycler cycler({0, 2, 3, 5}, 10.0, 100.0);
+    std::vector<int> visited;
+    for (double t = 100.0; t < 180.0; t += 10.0) visited.push_back(cycler.ProcessorAt(t + 0.5));
+    EXPECT_EQ(visited, (std::vector<int>{0, 2, 3, 5, 0, 2, 3, 5}));
+
+    cycler.Refuse(2, 180.6);
+    visited.clear();
+    for (double t = 180.0; t < 240.0; t += 10.0) visited.push_back(cycler.ProcessorAt(t + 0.5));
+    EXPECT_EQ(visited, (std::vector<int>{0, 3, 5, 0, 3, 5}));
+
+    // A long pause moves on by one, not by the periods missed.
+    EXPECT_EQ(cycler.ProcessorAt(10000.0), 0);
+    EXPECT_EQ(cycler.ProcessorAt(10005.0), 0);
+    EXPECT_EQ(cycler.ProcessorAt(10010.5), 3);
+    for (int processor : {0, 3, 5}) cycler.Refuse(processor, 10006.0);
+    EXPECT_EQ(cycler.ProcessorAt(10007.0), -1) << "nothing left to visit";
+}
+
+TEST(RunText, TitleSuffixTipAndTimes) {
+    EXPECT_EQ(ErrorCountSuffix(0), "");
+    EXPECT_EQ(ErrorCountSuffix(1), " - 1 error");
+    EXPECT_EQ(ErrorCountSuffix(2), " - 2 errors");
+    EXPECT_EQ(FailingProcessorsText({}), "");
+    EXPECT_EQ(FailingProcessorsText({1}), "Errors on processor 1.");
+    EXPECT_EQ(FailingProcessorsText({1, 3, 5}), "Errors on processors 1, 3 and 5.");
+    EXPECT_EQ(FormatRunTime(65.9), "00:01:05");
+    EXPECT_EQ(FormatRunTime(360000.0), "100:00:00");
+    EXPECT_EQ(FormatRunTime(-3.0), "00:00:00");
+    EXPECT_EQ(FormatDigest(0x1Full), "000000000000001f");
+}
+
+class RunWithLog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ferrox-run-XXXXXX";
+        directory = mkdtemp(pattern);
+        logPath = directory + "/ferrox.log";
+    }
+    void TearDown() override {
+        unsetenv("FERROX_INJECT_FAULT");
+        std::filesystem::remove_all(directory);
+    }
+    std::string directory;
+    std::string logPath;
+};
+
+TEST_F(RunWithLog, AnInjectedFaultIsAttributedThroughSummaryErrorListAndLog) {
+    const std::vector<int> order = SpreadOrder(AllowedProcessors());
+    if (order.size() < 2) GTEST_SKIP() << "needs two processors, this process may use " << order.size();
+    const int faulty = order[1];
+    setenv("FERROX_INJECT_FAULT", ("cpu=" + std::to_string(faulty) + ",after=2").c_str(), 1);
+    StressRun run{RunLog(logPath)};
+    RunSettings settings;
+    settings.threads = 2;
+    run.BeginRun(settings);
+    EXPECT_EQ(run.TakeStartNotes().size(), 1u) << "the injection is announced";
+    ASSERT_TRUE(PollUntil(run, [&] { return run.Summary().errors > 0; }));
+    run.EndRun("test");
+
+    const RunSummary summary = run.Summary();
+    EXPECT_EQ(summary.verdict, Verdict::Failed);
+    EXPECT_EQ(summary.errors, 1u);
+    EXPECT_EQ(summary.failingProcessors, std::vector<int>{faulty});
+    ASSERT_EQ(summary.errorList.size(), 1u);
+    EXPECT_EQ(summary.errorList[0].processor, faulty);
+    EXPECT_EQ(summary.errorList[0].worker, 1u);
+    EXPECT_GT(summary.errorList[0].seconds, 0.0);
+    EXPECT_EQ(summary.processors.size(), 2u);
+    for (const ProcessorResult& result : summary.processors) {
+        EXPECT_GT(result.loadedSeconds, 0.0) << result.processor;
+        EXPECT_EQ(result.errors, result.processor == faulty ? 1u : 0u) << result.processor;
+        EXPECT_EQ(result.firstErrorSeconds >= 0.0, result.processor == faulty) << result.processor;
+    }
+    EXPECT_GE(summary.checks, 2u);
+    EXPECT_GT(summary.coreClock.minimumHz, 1e8);
+
+    const std::string log = ReadAll(logPath);
+    EXPECT_NE(log.find("start: Ferrox"), std::string::npos) << log;
+    EXPECT_NE(log.find("error at 00:00:0"), std::string::npos) << log;
+    EXPECT_NE(log.find("on processor " + std::to_string(faulty)), std::string::npos) << log;
+    EXPECT_NE(log.find("FAILED, "), std::string::npos) << log;
+    EXPECT_NE(log.find("Errors on processor " + std::to_string(faulty) + "."), std::string::npos) << log;
+}
+
+TEST_F(RunWithLog, MalformedInjectionIsNotedAndIgnored) {
+    setenv("FERROX_INJECT_FAULT", "cpu=one", 1);
+    StressRun run{RunLog(logPath)};
+    RunSettings settings;
+    settings.threads = 1;
+    settings.durationSeconds = 0.6;
+    run.BeginRun(settings);
+    const std::vector<std::string> notes = run.TakeStartNotes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("ignored"), std::string::npos);
+    ASSERT_TRUE(PollUntil(run, [&] { return run.DurationReached(); }));
+    run.EndRun("duration");
+    EXPECT_EQ(run.Summary().verdict, Verdict::NoErrors);
+    EXPECT_GT(run.Summary().checks, 0u);
+    EXPECT_NE(ReadAll(logPath).find("PASSED"), std::string::npos);
+}
+
+TEST_F(RunWithLog, CyclingMovesTheOneWorkerOverEveryProcessor) {
+    const std::vector<ProcessorPlace>& places = AllowedProcessors();
+    if (places.size() < 2) GTEST_SKIP() << "needs two processors";
+    StressRun run{RunLog(logPath)};
+    RunSettings settings;
+    settings.cycleSeconds = 1;
+    run.BeginRun(settings);
+    ASSERT_TRUE(PollUntil(run, [&] { return run.Summary().processors.size() == places.size(); }))
+        << "every processor gets its turn";
+    EXPECT_EQ(run.Summary().workers.size(), 1u);
+    run.EndRun("test");
+    EXPECT_NE(ReadAll(logPath).find("cycling: the worker moves to processor"), std::string::npos);
+}
