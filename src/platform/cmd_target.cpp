@@ -10,6 +10,8 @@ void CCmdUI::SetCheck(int check) {
     m_checkChanged = true;
 }
 
+void CCmdUI::SetToolTip(const std::string& text) { m_toolTip = text; }
+
 void CCmdUI::DoUpdate(CCmdTarget& target) {
     if (target.OnCmdMsg(m_nID, CommandPhase::Update, this) || m_enableChanged) {
         return;

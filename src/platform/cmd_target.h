@@ -3,6 +3,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 
 class CCmdTarget;
 
@@ -14,6 +15,8 @@ public:
 
     void Enable(bool on = true);
     void SetCheck(int check = 1);
+    // A line that explains the item (why it is grey, say); shown as its tool tip and status tip.
+    void SetToolTip(const std::string& text);
 
     // Asks the route starting at target for this item's state.
     void DoUpdate(CCmdTarget& target);
@@ -21,6 +24,7 @@ public:
     bool IsEnabled() const { return m_enabled; }
     bool IsChecked() const { return m_checked; }
     bool CheckWasSet() const { return m_checkChanged; }
+    const std::string& ToolTip() const { return m_toolTip; }
 
     const unsigned m_nID;
 
@@ -29,6 +33,7 @@ private:
     bool m_enableChanged = false;
     bool m_checked = false;
     bool m_checkChanged = false;
+    std::string m_toolTip;
 };
 
 // What a command route is asked for.

@@ -31,6 +31,8 @@ void BuildMenuItems(QWidget* menu, std::span<const MenuItemResource> items) {
             menu->addAction(separator);
         } else if (!item.popup.empty()) {
             auto* popup = new QMenu(QString::fromUtf8(item.text), menu);
+            // Items explain themselves (why one is grey) in their tool tips.
+            popup->setToolTipsVisible(true);
             BuildMenuItems(popup, item.popup);
             menu->addAction(popup->menuAction());
         } else {
@@ -83,6 +85,7 @@ bool CMenu::LoadMenu(unsigned resourceId) {
         return false;
     }
     auto* root = new QMenu();
+    root->setToolTipsVisible(true);
     BuildMenuItems(root, resource->items);
     m_impl->owned.widget = root;
     m_impl->handle = &m_impl->owned;
@@ -182,6 +185,8 @@ void CMenu::UpdateItems(CCmdTarget& route) {
         // this also overwrites whatever Qt toggled on its own when the item was last chosen.
         item->setCheckable(state.IsChecked());
         item->setChecked(state.IsChecked());
+        item->setToolTip(QString::fromStdString(state.ToolTip()));
+        item->setStatusTip(QString::fromStdString(state.ToolTip()));
     }
 }
 

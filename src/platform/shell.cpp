@@ -18,9 +18,20 @@
 namespace {
 using IconKey = std::pair<const CFrameWnd*, unsigned>;
 
-std::map<IconKey, QPointer<QSystemTrayIcon>>& TrayIcons() {
-    static std::map<IconKey, QPointer<QSystemTrayIcon>> icons;
+struct TrayEntry {
+    QPointer<QSystemTrayIcon> tray;
+    std::string lastBalloon;
+    HICON image = nullptr;
+};
+
+std::map<IconKey, TrayEntry>& TrayIcons() {
+    static std::map<IconKey, TrayEntry> icons;
     return icons;
+}
+
+// A fixed-size text field of the record, never read past its end.
+QString FieldText(const char* field, std::size_t size) {
+    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, size)));
 }
 
 std::intptr_t MouseMessageOf(QSystemTrayIcon::ActivationReason reason) {
@@ -33,17 +44,29 @@ std::intptr_t MouseMessageOf(QSystemTrayIcon::ActivationReason reason) {
     }
 }
 
-QString TipOf(const NOTIFYICONDATA& data) {
-    // The tip need not be terminated inside the record: never read past it.
-    return QString::fromUtf8(data.szTip, static_cast<qsizetype>(strnlen(data.szTip, sizeof data.szTip)));
+QSystemTrayIcon::MessageIcon BalloonIcon(std::uint32_t flags) {
+    switch (flags & 0xF) {
+    case NIIF_INFO: return QSystemTrayIcon::Information;
+    case NIIF_WARNING: return QSystemTrayIcon::Warning;
+    case NIIF_ERROR: return QSystemTrayIcon::Critical;
+    default: return QSystemTrayIcon::NoIcon;
+    }
 }
 
-void ApplyFields(QSystemTrayIcon* tray, const NOTIFYICONDATA& data) {
+void ApplyFields(TrayEntry& entry, const NOTIFYICONDATA& data) {
+    QSystemTrayIcon* tray = entry.tray;
     if ((data.uFlags & NIF_ICON) && data.hIcon != nullptr) {
         tray->setIcon(data.hIcon->icon);
+        entry.image = data.hIcon;
+    }
+    if ((data.uFlags & NIF_INFO) && data.szInfo[0] != '\0') {
+        const QString title = FieldText(data.szInfoTitle, sizeof data.szInfoTitle);
+        const QString text = FieldText(data.szInfo, sizeof data.szInfo);
+        tray->showMessage(title, text, BalloonIcon(data.dwInfoFlags));
+        entry.lastBalloon = (title + "\n" + text).toStdString();
     }
     if (data.uFlags & NIF_TIP) {
-        QString tip = TipOf(data);
+        QString tip = FieldText(data.szTip, sizeof data.szTip);
         tray->setToolTip(tip);
         // setToolTip does not reach a tip already on screen: show it again where it is.
         if (QToolTip::isVisible() && tray->geometry().contains(QCursor::pos())) {
@@ -62,7 +85,7 @@ bool Shell_NotifyIcon(std::uint32_t message, const NOTIFYICONDATA* data) {
     switch (message) {
     case NIM_ADD: {
         FrameWidget* owner = data->hWnd->GetFrameWidget();
-        if (owner == nullptr || (found != TrayIcons().end() && found->second)) {
+        if (owner == nullptr || (found != TrayIcons().end() && found->second.tray)) {
             return false;
         }
         auto* tray = new QSystemTrayIcon(owner);
@@ -78,13 +101,14 @@ bool Shell_NotifyIcon(std::uint32_t message, const NOTIFYICONDATA* data) {
                                  }
                              });
         }
-        ApplyFields(tray, *data);
+        TrayEntry& entry = TrayIcons()[key];
+        entry = TrayEntry{tray, {}, nullptr};
+        ApplyFields(entry, *data);
         tray->show();
-        TrayIcons()[key] = tray;
         return QSystemTrayIcon::isSystemTrayAvailable();
     }
     case NIM_MODIFY:
-        if (found == TrayIcons().end() || !found->second) {
+        if (found == TrayIcons().end() || !found->second.tray) {
             return false;
         }
         ApplyFields(found->second, *data);
@@ -93,10 +117,10 @@ bool Shell_NotifyIcon(std::uint32_t message, const NOTIFYICONDATA* data) {
         if (found == TrayIcons().end()) {
             return false;
         }
-        if (found->second) {
-            found->second->hide();
+        if (QSystemTrayIcon* tray = found->second.tray) {
+            tray->hide();
             // Possibly inside the icon's own activation signal.
-            found->second->deleteLater();
+            tray->deleteLater();
         }
         TrayIcons().erase(found);
         return true;
@@ -105,17 +129,28 @@ bool Shell_NotifyIcon(std::uint32_t message, const NOTIFYICONDATA* data) {
     }
 }
 
-bool NotifyIconExists(const CFrameWnd* window, unsigned id) {
+namespace {
+const TrayEntry* FindLiveIcon(const CFrameWnd* window, unsigned id) {
     auto found = TrayIcons().find(IconKey{window, id});
-    return found != TrayIcons().end() && found->second;
+    return found != TrayIcons().end() && found->second.tray ? &found->second : nullptr;
 }
+}  // namespace
+
+bool NotifyIconExists(const CFrameWnd* window, unsigned id) { return FindLiveIcon(window, id) != nullptr; }
 
 std::string NotifyIconTip(const CFrameWnd* window, unsigned id) {
-    auto found = TrayIcons().find(IconKey{window, id});
-    if (found == TrayIcons().end() || !found->second) {
-        return {};
-    }
-    return found->second->toolTip().toStdString();
+    const TrayEntry* entry = FindLiveIcon(window, id);
+    return entry != nullptr ? entry->tray->toolTip().toStdString() : std::string();
+}
+
+std::string NotifyIconLastBalloon(const CFrameWnd* window, unsigned id) {
+    const TrayEntry* entry = FindLiveIcon(window, id);
+    return entry != nullptr ? entry->lastBalloon : std::string();
+}
+
+HICON NotifyIconImage(const CFrameWnd* window, unsigned id) {
+    const TrayEntry* entry = FindLiveIcon(window, id);
+    return entry != nullptr ? entry->image : nullptr;
 }
 
 bool ShellExecute(CFrameWnd*, const char* verb, const char* file, const char*, const char*, int) {

@@ -2,12 +2,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include "platform/display_check.h"
 #include "platform/frame_wnd.h"
 #include "platform/resources.h"
+#include "platform/termination_signals.h"
+#include "platform/termination_signals_internal.h"
 #include "platform/window_defs.h"
 
 namespace {
@@ -50,10 +54,24 @@ int CWinApp::Run() {
     if (m_pMainWnd == nullptr || QApplication::instance() == nullptr) {
         return 0;
     }
+    // Caught termination signals end the program as its Exit command does, from the loop.
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (TerminationSignalDescriptor() >= 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(TerminationSignalDescriptor(), QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [this] {
+            if (const int signal = ReadTerminationSignal(); signal != 0) OnTerminationSignal(signal);
+        });
+    }
     g_messageLoopRunning = true;
     int result = QApplication::exec();
     g_messageLoopRunning = false;
     return result;
+}
+
+void CWinApp::OnTerminationSignal(int) {
+    // Posted, so that a signal taken inside a menu's or a box's own loop closes the window from
+    // the main loop, as a chosen Exit does.
+    if (m_pMainWnd != nullptr) m_pMainWnd->PostCommand(ID_APP_EXIT);
 }
 
 void CWinApp::OnAppExit() {
@@ -96,6 +114,8 @@ int AfxWinMain(int argc, char** argv, const ResourceTable& resources) {
         return 1;
     }
     AfxSetResourceTable(&resources);
+    // From here on a signal is kept for the loop, also one that comes during start-up.
+    CatchTerminationSignals();
     QApplication toolkit(argc, argv);
     // The program ends when its main window is destroyed, not when windows are hidden.
     QApplication::setQuitOnLastWindowClosed(false);

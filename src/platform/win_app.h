@@ -28,6 +28,8 @@ public:
 
     // The framework's exit command (ID_APP_EXIT): closes the main window.
     void OnAppExit();
+    // A caught SIGINT, SIGTERM or SIGHUP while the loop runs: by default the Exit command.
+    virtual void OnTerminationSignal(int signal);
 
     // The application's own table, then the framework's commands.
     bool OnCmdMsg(unsigned id, CommandPhase phase, CCmdUI* item) override;
@@ -42,5 +44,6 @@ CWinApp* AfxGetApp();
 void AfxPostQuitMessage(int exitCode);
 
 // The program's entry: checks that a display is there (else one line on stderr and status 1),
-// starts the toolkit, then InitInstance, Run and ExitInstance of the one CWinApp.
+// catches the termination signals (see termination_signals.h), starts the toolkit, then
+// InitInstance, Run and ExitInstance of the one CWinApp.
 int AfxWinMain(int argc, char** argv, const ResourceTable& resources);
