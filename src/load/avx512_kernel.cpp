@@ -14,9 +14,9 @@ const std::uint32_t kDefaultMxcsr = 0x1F80;
 
 constexpr std::int64_t kHalfSweepBytes =
     static_cast<std::int64_t>(Avx512KernelData::kTableSlots) / 2 * Avx512KernelData::kSlotBytes;
-static_assert(Avx512KernelData::kSlotBytes == 128 && Avx512KernelData::kSlotsPerIteration == 4 &&
-                  Avx512KernelData::kChainsPerGroup == 6 && Avx512KernelData::kIterationBytes == 512,
-              "the assembly reads four 128-byte slots an iteration, each for six accumulators");
+static_assert(Avx512KernelData::kSlotBytes == 128 && Avx512KernelData::kSlotsPerIteration == 8 &&
+                  Avx512KernelData::kChainsPerGroup == 6 && Avx512KernelData::kIterationBytes == 1024,
+              "the assembly reads eight 128-byte slots an iteration, each for six accumulators");
 
 }  // namespace
 
@@ -47,7 +47,7 @@ static_assert(Avx512KernelData::kSlotBytes == 128 && Avx512KernelData::kSlotsPer
     "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #e "\n\t"     \
     "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #f "\n\t"     \
     "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #g "\n\t"
-// One register of the iteration's 512 bytes, at copyOffset, to the other half of the work area.
+// One register of the iteration's 1,024 bytes, at copyOffset, to the other half of the work area.
 #define FERROX_AVX512_COPY                               \
     "vmovapd (%[p], %[copyOffset]), %%zmm26\n\t"         \
     "vmovapd %%zmm26, (%[q], %[copyOffset])\n\t"
@@ -82,20 +82,24 @@ void RunAvx512KernelAssembly(Avx512KernelData* data, std::int64_t blocks) {
         "3:\n\t"
         "lea (%[p], %[offset]), %[q]\n\t"
         "mov %[halfSweepIterations], %[halfIterations]\n"
-        "4:\n\t"  // an iteration: 8 loads, 48 FMAs, one register copied
+        "4:\n\t"  // an iteration: 16 loads, 96 FMAs, one register copied
         FERROX_AVX512_GROUP(0, 0, 1, 2, 3, 4, 5)
         FERROX_AVX512_GROUP(128, 6, 7, 8, 9, 10, 11)
-        FERROX_AVX512_COPY
         FERROX_AVX512_GROUP(256, 12, 13, 14, 15, 16, 17)
         FERROX_AVX512_GROUP(384, 18, 19, 20, 21, 22, 23)
-        "add $512, %[p]\n\t"
-        "add $512, %[q]\n\t"
+        FERROX_AVX512_COPY
+        FERROX_AVX512_GROUP(512, 0, 1, 2, 3, 4, 5)
+        FERROX_AVX512_GROUP(640, 6, 7, 8, 9, 10, 11)
+        FERROX_AVX512_GROUP(768, 12, 13, 14, 15, 16, 17)
+        FERROX_AVX512_GROUP(896, 18, 19, 20, 21, 22, 23)
+        "add $1024, %[p]\n\t"
+        "add $1024, %[q]\n\t"
         "dec %[halfIterations]\n\t"
         "jnz 4b\n\t"
         "neg %[offset]\n\t"
         "js 3b\n\t"  // negative now: the second half is next
         "add $64, %[copyOffset]\n\t"
-        "and $511, %[copyOffset]\n\t"
+        "and $1023, %[copyOffset]\n\t"
         "dec %[sweeps]\n\t"
         "jnz 2b\n\t"
         FERROX_AVX512_EACH(FERROX_AVX512_FOLD)

@@ -13,9 +13,9 @@ namespace {
 const std::uint32_t kDefaultMxcsr = 0x1F80;
 
 constexpr std::int64_t kHalfSweepBytes = static_cast<std::int64_t>(FmaKernelData::kTableSlots) / 2 * FmaKernelData::kSlotBytes;
-static_assert(FmaKernelData::kSlotBytes == 64 && FmaKernelData::kSlotsPerIteration == 8 &&
-                  FmaKernelData::kChainsPerGroup == 3 && FmaKernelData::kIterationBytes == 512,
-              "the assembly reads eight 64-byte slots an iteration, each for three accumulators");
+static_assert(FmaKernelData::kSlotBytes == 64 && FmaKernelData::kSlotsPerIteration == 16 &&
+                  FmaKernelData::kChainsPerGroup == 3 && FmaKernelData::kIterationBytes == 1024,
+              "the assembly reads sixteen 64-byte slots an iteration, each for three accumulators");
 
 }  // namespace
 
@@ -38,7 +38,7 @@ static_assert(FmaKernelData::kSlotBytes == 64 && FmaKernelData::kSlotsPerIterati
     "vfmadd213pd %%ymm15, %%ymm13, %%ymm" #a "\n\t"      \
     "vfmadd213pd %%ymm15, %%ymm13, %%ymm" #b "\n\t"      \
     "vfmadd213pd %%ymm15, %%ymm13, %%ymm" #c "\n\t"
-// One register of the iteration's 512 bytes, at copyOffset, to the other half of the work area.
+// One register of the iteration's 1,024 bytes, at copyOffset, to the other half of the work area.
 #define FERROX_FMA_COPY                                  \
     "vmovapd (%[p], %[copyOffset]), %%ymm14\n\t"         \
     "vmovapd %%ymm14, (%[q], %[copyOffset])\n\t"
@@ -72,24 +72,32 @@ void RunFmaKernelAssembly(FmaKernelData* data, std::int64_t blocks) {
         "3:\n\t"
         "lea (%[p], %[offset]), %[q]\n\t"
         "mov %[halfSweepIterations], %[halfIterations]\n"
-        "4:\n\t"  // an iteration: 16 loads, 48 FMAs, one register copied
+        "4:\n\t"  // an iteration: 32 loads, 96 FMAs, one register copied
         FERROX_FMA_GROUP(0, 0, 1, 2)
         FERROX_FMA_GROUP(64, 3, 4, 5)
         FERROX_FMA_GROUP(128, 6, 7, 8)
         FERROX_FMA_GROUP(192, 9, 10, 11)
-        FERROX_FMA_COPY
         FERROX_FMA_GROUP(256, 0, 1, 2)
         FERROX_FMA_GROUP(320, 3, 4, 5)
         FERROX_FMA_GROUP(384, 6, 7, 8)
         FERROX_FMA_GROUP(448, 9, 10, 11)
-        "add $512, %[p]\n\t"
-        "add $512, %[q]\n\t"
+        FERROX_FMA_COPY
+        FERROX_FMA_GROUP(512, 0, 1, 2)
+        FERROX_FMA_GROUP(576, 3, 4, 5)
+        FERROX_FMA_GROUP(640, 6, 7, 8)
+        FERROX_FMA_GROUP(704, 9, 10, 11)
+        FERROX_FMA_GROUP(768, 0, 1, 2)
+        FERROX_FMA_GROUP(832, 3, 4, 5)
+        FERROX_FMA_GROUP(896, 6, 7, 8)
+        FERROX_FMA_GROUP(960, 9, 10, 11)
+        "add $1024, %[p]\n\t"
+        "add $1024, %[q]\n\t"
         "dec %[halfIterations]\n\t"
         "jnz 4b\n\t"
         "neg %[offset]\n\t"
         "js 3b\n\t"  // negative now: the second half is next
         "add $32, %[copyOffset]\n\t"
-        "and $511, %[copyOffset]\n\t"
+        "and $1023, %[copyOffset]\n\t"
         "dec %[sweeps]\n\t"
         "jnz 2b\n\t"
         FERROX_FMA_EACH(FERROX_FMA_FOLD)

@@ -3,7 +3,7 @@
 // avx512_kernel.*): one layout, one filling and one digest, in two widths.
 //
 // Each kernel keeps Chains accumulators, each a register of Lanes doubles, in four groups. An
-// iteration reads 512 bytes of the work area, slot by slot (a slot is an addend register and an undo
+// iteration reads 1,024 bytes of the work area, slot by slot (a slot is an addend register and an undo
 // register), the slots going to the groups in turn; a group takes one step per slot:
 // a = fma(a, multiplier, addend), then a = fma(a, inverse, undo), where undo is
 // -(addend * inverse) rounded. So a step leaves an accumulator within a few units in its last place
@@ -11,7 +11,7 @@
 // intermediate, the addends and the operands of successive instructions differ in about half their
 // bits. The two halves of the work area hold the same slots; each iteration also copies one
 // register's worth from the half being read to the other, which the kernel reads half a sweep
-// later, so a store that went wrong reaches the accumulators. (One copy in 48 FMAs: on Zen 3 each
+// later, so a store that went wrong reaches the accumulators. (One copy in 96 FMAs: on Zen 3 each
 // vector store costs an FMA issue slot, and more of them would idle the FMA units.) The register
 // copied moves on every sweep, so every part of the work area is copied in turn.
 //
@@ -34,7 +34,7 @@ struct alignas(64) VectorKernelData {
     static constexpr int kTableSlots = TableSlotsT;
     static constexpr int kBlockIterations = BlockIterationsT;
     static constexpr int kSlotBytes = 2 * LanesT * 8;
-    static constexpr int kIterationBytes = 512;
+    static constexpr int kIterationBytes = 1024;
     static constexpr int kSlotsPerIteration = kIterationBytes / kSlotBytes;
     static constexpr int kHalfSweepIterations = TableSlotsT / 2 / kSlotsPerIteration;
     static constexpr int kBlockSweeps = BlockIterationsT / (2 * kHalfSweepIterations);
