@@ -133,6 +133,15 @@ void BM_FmaKernelPass(benchmark::State& state) {
 }
 BENCHMARK(BM_FmaKernelPass)->Unit(benchmark::kMillisecond);
 
+// The check a worker makes after every pass, against the pass itself (BM_FmaKernelPass).
+void BM_FmaKernelDigest(benchmark::State& state) {
+    auto data = std::make_unique<FmaKernelData>();
+    InitFmaKernelData(data.get());
+    for (auto _ : state) benchmark::DoNotOptimize(FmaKernelDigest(*data));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(sizeof(FmaKernelData)));
+}
+BENCHMARK(BM_FmaKernelDigest)->Unit(benchmark::kMicrosecond);
+
 // What the FMA units give on this machine with nothing else in the way, measured the same way: 12
 // independent chains of register-only 256-bit FMAs. The AVX2 + FMA kernel's share of this is its
 // share of the peak free of the clock probe's errors.

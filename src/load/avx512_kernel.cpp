@@ -4,6 +4,7 @@
 #include "load/avx512_kernel.h"
 
 #include <cstddef>
+#include <cstdint>
 
 #include "load/vector_support.h"
 
@@ -139,7 +140,9 @@ void InitAvx512KernelData(Avx512KernelData* data) { InitVectorKernelData(data, 0
 bool RunAvx512KernelBlocks(Avx512KernelData* data, int blocks) {
     // The check stays outside the assembly's function, whose own code may already use AVX-512.
     if (!CanRunAvx512Kernel()) return false;
-    if (data != nullptr && blocks > 0) RunAvx512KernelAssembly(data, blocks);
+    // The assembly's aligned loads and stores would fault on a misaligned work area.
+    if (data == nullptr || reinterpret_cast<std::uintptr_t>(data) % alignof(Avx512KernelData) != 0) return false;
+    if (blocks > 0) RunAvx512KernelAssembly(data, blocks);
     return true;
 }
 

@@ -23,8 +23,9 @@ inline constexpr std::uint64_t kAvx512KernelPassDigest = 0x78EE5F797E33B910ull;
 
 // About 138 KiB, 64-byte aligned: fits a worker's 4 MiB stack.
 void InitAvx512KernelData(Avx512KernelData* data);
-// One pass. Returns false, running nothing, when CanRunAvx512Kernel() is false. Runs with the
-// default MXCSR whatever the caller's, and restores the caller's at the end.
+// One pass. Returns false, running nothing, when CanRunAvx512Kernel() is false or data is null or
+// not 64-byte aligned. Runs with the default MXCSR whatever the caller's, and restores the
+// caller's at the end.
 bool RunAvx512KernelPass(Avx512KernelData* data);
 // blocks blocks of the pass (a pass is kAvx512KernelPassBlocks), for tests and benchmarks.
 bool RunAvx512KernelBlocks(Avx512KernelData* data, int blocks);

@@ -4,6 +4,7 @@
 #include "load/fma_kernel.h"
 
 #include <cstddef>
+#include <cstdint>
 
 #include "load/vector_support.h"
 
@@ -132,7 +133,9 @@ void InitFmaKernelData(FmaKernelData* data) { InitVectorKernelData(data, 0x46455
 bool RunFmaKernelBlocks(FmaKernelData* data, int blocks) {
     // The check stays outside the assembly's function, whose own code may already use AVX.
     if (!CanRunFmaKernel()) return false;
-    if (data != nullptr && blocks > 0) RunFmaKernelAssembly(data, blocks);
+    // The assembly's aligned loads and stores would fault on a misaligned work area.
+    if (data == nullptr || reinterpret_cast<std::uintptr_t>(data) % alignof(FmaKernelData) != 0) return false;
+    if (blocks > 0) RunFmaKernelAssembly(data, blocks);
     return true;
 }
 

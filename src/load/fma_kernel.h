@@ -24,9 +24,9 @@ inline constexpr std::uint64_t kFmaKernelPassDigest = 0x5A7BAE91BC89D4DCull;
 
 // About 135 KiB, 64-byte aligned: fits a worker's 4 MiB stack.
 void InitFmaKernelData(FmaKernelData* data);
-// One pass. Returns false, running nothing, when CanRunFmaKernel() is false. Runs with the
-// default MXCSR (round to nearest, no flush to zero) whatever the caller's, and restores the
-// caller's at the end.
+// One pass. Returns false, running nothing, when CanRunFmaKernel() is false or data is null or
+// not 64-byte aligned. Runs with the default MXCSR (round to nearest, no flush to zero) whatever
+// the caller's, and restores the caller's at the end.
 bool RunFmaKernelPass(FmaKernelData* data);
 // blocks blocks of the pass (a pass is kFmaKernelPassBlocks), for tests and benchmarks.
 bool RunFmaKernelBlocks(FmaKernelData* data, int blocks);

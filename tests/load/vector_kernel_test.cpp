@@ -5,6 +5,7 @@
 
 #include <cpuid.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -141,6 +142,28 @@ TYPED_TEST(VectorKernelTest, PassesMatchTheReferenceWhateverTheCallersMxcsr) {
     if (known) {
         EXPECT_FALSE(dirty) << "the pass must end with vzeroupper";
     }
+}
+
+TYPED_TEST(VectorKernelTest, AWrongWordInTheWorkAreaReachesTheAccumulators) {
+    if (!TypeParam::CanRun()) GTEST_SKIP() << "this processor or system cannot run the " << TypeParam::kName << " kernel";
+    // The last slot of the second half, as a fault in a store or in the cache would leave it. The
+    // copies repair it within a few blocks; the sums of the blocks' end states keep the evidence.
+    auto data = MakeData<TypeParam>();
+    constexpr int kLastSlot = TypeParam::Data::kTableSlots - 1;
+    data->table[kLastSlot][0][0] = std::nextafter(data->table[kLastSlot][0][0], 4.0);
+    ASSERT_TRUE(TypeParam::RunPass(data.get()));
+    auto expected = MakeData<TypeParam>();
+    RunVectorKernelReference(expected.get(), TypeParam::kPassBlocks);
+    EXPECT_NE(std::memcmp(data->endSums, expected->endSums, sizeof(expected->endSums)), 0);
+    EXPECT_NE(TypeParam::Digest(*data), TypeParam::kDigest);
+}
+
+TYPED_TEST(VectorKernelTest, MisalignedOrMissingDataRunsNothing) {
+    // A 64-byte aligned buffer with room for the data one double further on.
+    auto buffer = std::make_unique<typename TypeParam::Data[]>(2);
+    auto* shifted = reinterpret_cast<typename TypeParam::Data*>(reinterpret_cast<char*>(buffer.get()) + 8);
+    EXPECT_FALSE(TypeParam::RunPass(shifted));
+    EXPECT_FALSE(TypeParam::RunPass(nullptr));
 }
 
 TYPED_TEST(VectorKernelTest, PassIsShortAndDataFitsAWorkersStack) {
