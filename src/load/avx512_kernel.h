@@ -21,7 +21,7 @@ inline constexpr std::int64_t kAvx512KernelPassIterations =
 // Computed by ReferenceAvx512KernelDigest.
 inline constexpr std::uint64_t kAvx512KernelPassDigest = 0x78EE5F797E33B910ull;
 
-// About 138 KiB, 64-byte aligned: fits a worker's 4 MiB stack.
+// 133 KiB, 64-byte aligned: fits a worker's 4 MiB stack.
 void InitAvx512KernelData(Avx512KernelData* data);
 // One pass. Returns false, running nothing, when CanRunAvx512Kernel() is false or data is null or
 // not 64-byte aligned. Runs with the default MXCSR whatever the caller's, and restores the

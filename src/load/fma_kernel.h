@@ -22,7 +22,7 @@ inline constexpr std::int64_t kFmaKernelPassIterations =
 // rewrites everything the digest covers). Computed by ReferenceFmaKernelDigest.
 inline constexpr std::uint64_t kFmaKernelPassDigest = 0x5A7BAE91BC89D4DCull;
 
-// About 135 KiB, 64-byte aligned: fits a worker's 4 MiB stack.
+// 129 KiB, 64-byte aligned: fits a worker's 4 MiB stack.
 void InitFmaKernelData(FmaKernelData* data);
 // One pass. Returns false, running nothing, when CanRunFmaKernel() is false or data is null or
 // not 64-byte aligned. Runs with the default MXCSR (round to nearest, no flush to zero) whatever

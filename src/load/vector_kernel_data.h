@@ -3,8 +3,8 @@
 // avx512_kernel.*): one layout, one filling and one digest, in two widths.
 //
 // Each kernel keeps Chains accumulators, each a register of Lanes doubles, in four groups. An
-// iteration reads 1,024 bytes of the work area, slot by slot (a slot is an addend register and an undo
-// register), the slots going to the groups in turn; a group takes one step per slot:
+// iteration reads 1,024 bytes of the work area, slot by slot (a slot is an addend register and an
+// undo register), the slots going to the groups in turn; a group takes one step per slot:
 // a = fma(a, multiplier, addend), then a = fma(a, inverse, undo), where undo is
 // -(addend * inverse) rounded. So a step leaves an accumulator within a few units in its last place
 // of where it was (no growth, no decay to 0 or a fixed point, never a denormal), while the
@@ -13,12 +13,14 @@
 // register's worth from the half being read to the other, which the kernel reads half a sweep
 // later, so a store that went wrong reaches the accumulators. (One copy in 96 FMAs: on Zen 3 each
 // vector store costs an FMA issue slot, and more of them would idle the FMA units.) The register
-// copied moves on every sweep, so every part of the work area is copied in turn.
+// copied moves on every sweep, so every part of the work area is copied in turn (every 16 or 32
+// sweeps), and a wrong word is repaired from its twin a few blocks later: the end sums keep it.
 //
 // A pass is a number of identical blocks: each block starts the accumulators from `start` at the
 // first slot and runs whole sweeps of the work area, then stores the accumulators in `end` and adds
 // their bit patterns to `endSums`. So a pass's end state depends only on one block, which a plain
-// C++ reference can compute quickly, while an error in any block changes the sums. The copies
+// C++ reference can compute quickly, while an error in any block changes the sums. After a pass
+// whose digest is wrong, fill the data afresh before the next. The copies
 // change nothing while the hardware works (the halves are equal), so the results do not depend on
 // which register is copied when.
 
