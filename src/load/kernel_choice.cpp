@@ -4,6 +4,7 @@
 #include "load/cpu_feature.h"
 #include "load/cpu_vendor.h"
 #include "load/load_kernel.h"
+#include "load/vector_support.h"
 
 namespace {
 const char* const kKernelNames[kLoadKernelKindCount] = {"SSE mix", "x87 mix", "AVX2/FMA", "AVX-512"};
@@ -18,6 +19,8 @@ ProcessorTraits ReadProcessorTraits() {
     ProcessorTraits traits;
     traits.vendor = GetCpuVendor();
     traits.sse = GetCpuFeature(CpuFeatureSse) != 0;
+    traits.avx2Fma = CanRunFmaKernel();
+    traits.avx512 = CanRunAvx512Kernel();
     return traits;
 }
 

@@ -10,6 +10,7 @@
 #include "load/load_workers.h"
 #include "load/seconds_clock.h"
 #include "load/sse_kernel.h"
+#include "load/wide_kernels.h"
 #include "load/x87_kernel.h"
 #include "platform/clock.h"
 #include "platform/priority.h"
@@ -68,7 +69,7 @@ std::unique_ptr<LoadKernel> MakeKernel(LoadKernelKind kind) {
     switch (kind) {
     case LoadKernelKind::Sse: return std::make_unique<SseLoadKernel>();
     case LoadKernelKind::X87: return std::make_unique<X87LoadKernel>();
-    default: return nullptr;  // the wide kernels are not built into this program yet
+    default: return MakeWideKernel(kind);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -195,4 +196,38 @@ TEST(CheckedWorkers, StopOnErrorHoldsTheFailedWorkerStillUntilItsQuit) {
     workers.StopWorkers();
     EXPECT_EQ(workers.m_workers[0], nullptr);
     workers.WaitForStoppedWorkers();
+}
+
+// Every kernel this processor can run passes its own checks (no false alarm), and the worker
+// says which kernel it runs.
+TEST(CheckedWorkers, EveryKernelThisProcessorRunsPassesItsChecks) {
+    const ProcessorTraits real = ReadProcessorTraits();
+    struct Case {
+        LoadKernelKind kind;
+        ProcessorTraits traits;
+        LoadChoice choice;
+    };
+    const Case cases[] = {
+        {LoadKernelKind::Sse, ProcessorTraits{CpuVendorIntel, true, false, false}, LoadChoice::Builtin},
+        {LoadKernelKind::X87, ProcessorTraits{CpuVendorAmd, true, false, false}, LoadChoice::Builtin},
+        {LoadKernelKind::Fma, real, LoadChoice::Avx2Fma},
+        {LoadKernelKind::Avx512, real, LoadChoice::Avx512},
+    };
+    for (const Case& c : cases) {
+        LoadKernelKind kind = LoadKernelKind::X87;
+        if (!ChooseKernel(c.choice, c.traits, &kind)) {
+            std::printf("skipped: this processor cannot run the %s kernel\n", LoadKernelName(c.kind));
+            continue;
+        }
+        LoadWorkers workers;
+        workers.SetProcessorTraits(c.traits);
+        workers.SetLoadChoice(c.choice);
+        workers.StartWorkers(1);
+        WorkerContext* worker = workers.Context(0);
+        ASSERT_NE(worker, nullptr);
+        EXPECT_TRUE(Eventually([&] { return worker->report.checks.load() >= 3; })) << LoadKernelName(c.kind);
+        EXPECT_EQ(worker->report.errors.load(), 0u) << LoadKernelName(c.kind);
+        EXPECT_EQ(worker->report.kernel.load(), static_cast<int>(c.kind));
+        workers.StopWorkers();
+    }
 }
