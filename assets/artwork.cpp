@@ -58,6 +58,19 @@ Rgb GlowColourAt(double distance) {
 }
 
 constexpr double kGlowReach = 19.0;  // pixels beyond the letters' edges
+
+// The icon's square: light in the upper left, deep in the lower right, a dark rim.
+struct IconColours {
+    Rgb light, deep, rim;
+};
+
+const IconColours& IconColoursFor(IconTone tone) {
+    static const IconColours kMolten{{255, 178, 54}, {196, 56, 8}, {92, 26, 4}};
+    // Alarm red: no orange left in it, so it reads as "wrong" next to the molten icon even at
+    // the 16-pixel tray size.
+    static const IconColours kAlarm{{255, 64, 64}, {176, 0, 18}, {72, 0, 8}};
+    return tone == IconTone::kAlarm ? kAlarm : kMolten;
+}
 }  // namespace
 
 Image* PaintBackground() {
@@ -117,28 +130,34 @@ Image* PaintGlow() {
     return image;
 }
 
-Image* PaintIcon() {
-    Image* image = createImage(kIconSide, kIconSide, A8R8G8B8);
+Image* PaintIcon(int side, IconTone tone) {
+    Image* image = createImage(side, side, A8R8G8B8);
     if (image == nullptr) return nullptr;
-    // A rounded square of molten iron with the white capital of the logo.
+    // A rounded square of molten iron (or of alarm red) with the white capital of the logo. The
+    // design is laid out on the 64-pixel grid; other sizes look at it through a scale, and
+    // distances come back in their own pixels so every edge keeps a one-pixel ramp. At 64 the
+    // scale is exactly 1, so that size is drawn exactly as it always was.
+    const IconColours& colours = IconColoursFor(tone);
+    const double toDesign = double(kIconSide) / side;
+    const double toPixels = double(side) / kIconSide;
     const LetterMetrics metrics{10.0, 12.0, 0.0, 52.0, 0.0};
     double advance = 0;
     LetterF({0, 0}, metrics, 0, &advance);
     const double letterLeft = (kIconSide - advance) / 2 + 1.0;
     const double corner = 12.0;
     const double inset = 1.0;
-    for (int y = 0; y < kIconSide; ++y) {
-        for (int x = 0; x < kIconSide; ++x) {
-            const Point p{x + 0.5, y + 0.5};
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const Point p{(x + 0.5) * toDesign, (y + 0.5) * toDesign};
             const double square =
                 Box(p, inset + corner, inset + corner, kIconSide - inset - corner, kIconSide - inset - corner) - corner;
             const double t = SmoothStep(0.0, kIconSide, p.y * 0.7 + p.x * 0.3);
-            Rgb colour = Mix(Rgb{255, 178, 54}, Rgb{196, 56, 8}, t);
+            Rgb colour = Mix(colours.light, colours.deep, t);
             // A darker rim along the edge.
-            colour = Mix(colour, Rgb{92, 26, 4}, 1.0 - Coverage(square + 3.0));
-            const double letter = Coverage(LetterF(p, metrics, letterLeft, &advance));
+            colour = Mix(colour, colours.rim, 1.0 - Coverage((square + 3.0) * toPixels));
+            const double letter = Coverage(LetterF(p, metrics, letterLeft, &advance) * toPixels);
             colour = Mix(colour, Rgb{255, 255, 255}, letter);
-            Put(image, x, y, colour, Coverage(square), 0.0);
+            Put(image, x, y, colour, Coverage(square * toPixels), 0.0);
         }
     }
     return image;

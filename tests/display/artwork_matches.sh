@@ -8,11 +8,11 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 "$make_artwork" "$out" || { echo "FAIL: make_artwork failed"; exit 1; }
 status=0
-for file in background_117.bmp logo_113.bmp glow_115.bmp icon_101.bmp; do
+for file in background_117.bmp logo_113.bmp glow_115.bmp icon_101.bmp icon_error_103.bmp; do
     if ! cmp -s "$out/$file" "$assets/$file"; then
         echo "FAIL: $file differs from what make_artwork draws (run make_artwork assets/)"
         status=1
     fi
 done
-[ "$status" -eq 0 ] && echo "all four pictures match"
+[ "$status" -eq 0 ] && echo "all five pictures match"
 exit "$status"
