@@ -11,8 +11,8 @@ using IconPixels = std::array<std::uint32_t, kAppIconSide * kAppIconSide>;
 
 // The BMP stores the bottom row first and each pixel as blue, green, red, alpha bytes, which is
 // 0xAARRGGBB read as a little-endian word.
-bool DecodeIcon(IconPixels& pixels) {
-    HBITMAP bitmap = DibFromBmpFile(EmbeddedFile("icon_101.bmp"));
+bool DecodeIcon(IconPixels& pixels, const char* file) {
+    HBITMAP bitmap = DibFromBmpFile(EmbeddedFile(file));
     BITMAP info{};
     const bool usable = GetObject(bitmap, sizeof info, &info) != 0 && info.bmWidth == kAppIconSide &&
                         info.bmHeight == kAppIconSide && info.bmBitsPixel == 32;
@@ -30,6 +30,12 @@ bool DecodeIcon(IconPixels& pixels) {
 
 const std::uint32_t* AppIconPixels() {
     static IconPixels pixels{};
-    static const bool decoded = DecodeIcon(pixels);
+    static const bool decoded = DecodeIcon(pixels, "icon_101.bmp");
+    return decoded ? pixels.data() : nullptr;
+}
+
+const std::uint32_t* ErrorIconPixels() {
+    static IconPixels pixels{};
+    static const bool decoded = DecodeIcon(pixels, "icon_error_103.bmp");
     return decoded ? pixels.data() : nullptr;
 }

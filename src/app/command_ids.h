@@ -5,6 +5,7 @@
 
 inline constexpr unsigned kMainResourceId = 101;  // menu bar, icon and title string
 inline constexpr unsigned kTrayMenuId = 102;
+inline constexpr unsigned kErrorIconId = 103;  // the tray icon after an error
 
 inline constexpr unsigned kCmdAnimated = 40007;
 inline constexpr unsigned kCmdOneThread = 40009;
@@ -23,4 +24,17 @@ inline constexpr unsigned kCmdAbout = 40029;
 inline constexpr unsigned kCmdHomePage = 40030;
 inline constexpr unsigned kCmdSharingDatabase = 40035;
 inline constexpr unsigned kCmdSharingSettings = 40036;
+inline constexpr unsigned kCmdResults = 40040;
+inline constexpr unsigned kCmdMonitor = 40041;
+inline constexpr unsigned kCmdPinWorkers = 40042;
+inline constexpr unsigned kCmdStopOnError = 40043;
+inline constexpr unsigned kCmdCycleProcessors = 40044;
+inline constexpr unsigned kCmdCycle10Seconds = 40045;
+inline constexpr unsigned kCmdCycle1Minute = 40046;
+inline constexpr unsigned kCmdCycle5Minutes = 40047;
+inline constexpr unsigned kCmdCycle10Minutes = 40048;
+inline constexpr unsigned kCmdLoadBuiltin = 40050;
+inline constexpr unsigned kCmdLoadAvx2 = 40051;
+inline constexpr unsigned kCmdLoadAvx512 = 40052;
+inline constexpr unsigned kCmdLoadWidest = 40053;
 inline constexpr unsigned kCmdExit = ID_APP_EXIT;

@@ -5,6 +5,9 @@
 #include "app/command_ids.h"
 #include "app/ferrox_frame.h"
 #include "app/home_page.h"
+#include "platform/message_box.h"
+#include "platform/priority.h"
+#include "platform/resources.h"
 #include "platform/shell.h"
 
 namespace {
@@ -26,6 +29,9 @@ bool IsPriorityCommand(unsigned id) {
            id == kCmdRealtimePriority;
 }
 
+bool IsCyclePeriodCommand(unsigned id) { return id >= kCmdCycle10Seconds && id <= kCmdCycle10Minutes; }
+bool IsLoadCommand(unsigned id) { return id >= kCmdLoadBuiltin && id <= kCmdLoadWidest; }
+
 // The home page item has a command but no check mark.
 const CommandMapEntry kAppCommands[] = {
     {kCmdAutomaticThreads, RunSettingsCommand, UpdateSettingsItem},
@@ -39,6 +45,17 @@ const CommandMapEntry kAppCommands[] = {
     {kCmdHighPriority, RunSettingsCommand, UpdateSettingsItem},
     {kCmdRealtimePriority, RunSettingsCommand, UpdateSettingsItem},
     {kCmdHomePage, RunSettingsCommand, nullptr},
+    {kCmdCycleProcessors, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdCycle10Seconds, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdCycle1Minute, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdCycle5Minutes, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdCycle10Minutes, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLoadBuiltin, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLoadAvx2, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLoadAvx512, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLoadWidest, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdPinWorkers, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdStopOnError, RunSettingsCommand, UpdateSettingsItem},
 };
 
 // The client area the window opens with.
@@ -57,7 +74,7 @@ int CFerroxApp::InitInstance() {
         return 0;
     }
     GetSystemInfo(&m_systemInfo);
-    m_frame = new (std::nothrow) CFerroxFrame(m_frameClock);
+    m_frame = new (std::nothrow) CFerroxFrame(m_frameClock, this);
     if (m_frame == nullptr) {
         return 0;
     }
@@ -74,19 +91,28 @@ int CFerroxApp::InitInstance() {
     CPoint topLeft{rect.left, rect.top};
     m_frame->ClientToScreen(&topLeft);
     m_frame->MoveWindow(topLeft.x, topLeft.y, rect.Width(), rect.Height(), true);
-    m_frame->ShowWindow(SW_SHOW);
-    m_frame->UpdateWindow();
+    m_frame->SetAnimated(m_startOptions.animated);
+    if (m_startOptions.minimized) {
+        m_frame->HideToTray();
+    } else {
+        m_frame->ShowWindow(SW_SHOW);
+        m_frame->UpdateWindow();
+    }
 
-    m_priorityCommand = kCmdNormalPriority;
-    ApplyPriorityCommand();
-    m_threadCommand = kCmdAutomaticThreads;
-    ApplyThreadCommand();
+    // The start-up settings: Automatic and Normal unless the command line said otherwise.
+    const RunSettings& start = m_startOptions.run;
+    m_priorityCommand = CommandForPriority(start.priority);
+    m_threadCommand = CommandForThreadCount(start.threads);
+    m_cyclePeriodCommand = start.cycleSeconds > 0 ? CommandForCyclePeriod(start.cycleSeconds) : kCmdCycle1Minute;
+    BeginRun(start);
     return 1;
 }
 
 int CFerroxApp::ExitInstance() {
+    EndRun("the window was closed");
     StopWorkers();
-    return CWinApp::ExitInstance();
+    const int framework = CWinApp::ExitInstance();
+    return Summary().verdict == Verdict::Failed ? 2 : framework;
 }
 
 void CFerroxApp::OnSettingsCommand(unsigned id) {
@@ -98,28 +124,62 @@ void CFerroxApp::OnSettingsCommand(unsigned id) {
         ApplyPriorityCommand();
     } else if (id == kCmdHomePage) {
         OpenHomePage();
+    } else if (id == kCmdCycleProcessors) {
+        RunCycling(CyclePeriodForCommand(m_cyclePeriodCommand));
+    } else if (IsCyclePeriodCommand(id)) {
+        m_cyclePeriodCommand = id;
+        if (Settings().cycleSeconds > 0) RunCycling(CyclePeriodForCommand(id));
+    } else if (IsLoadCommand(id)) {
+        // Only a load this processor can run (its item is grey otherwise).
+        if (ChooseKernel(LoadChoiceForCommand(id), GetProcessorTraits(), nullptr)) ChangeLoad(LoadChoiceForCommand(id));
+    } else if (id == kCmdPinWorkers) {
+        ChangePinning(!Settings().pin);
+    } else if (id == kCmdStopOnError) {
+        ChangeStopOnError(!Settings().stopOnError);
     }
 }
 
 void CFerroxApp::OnUpdateSettingsCommand(CCmdUI& item) {
-    if (IsThreadCommand(item.m_nID)) {
-        item.SetCheck(item.m_nID == m_threadCommand);
-    } else if (IsPriorityCommand(item.m_nID)) {
-        item.SetCheck(item.m_nID == m_priorityCommand);
+    const unsigned id = item.m_nID;
+    const bool cycling = Settings().cycleSeconds > 0;
+    if (IsThreadCommand(id)) {
+        item.SetCheck(!cycling && id == m_threadCommand);
+    } else if (IsPriorityCommand(id)) {
+        item.SetCheck(id == m_priorityCommand);
+        const PriorityPair pair = PriorityPairForCommand(id);
+        const std::string reason = PriorityUnavailableReason(pair.priorityClass, pair.threadPriority);
+        item.Enable(reason.empty() || id == m_priorityCommand);
+        item.SetToolTip(reason);
+    } else if (id == kCmdCycleProcessors) {
+        item.SetCheck(cycling);
+    } else if (IsCyclePeriodCommand(id)) {
+        item.SetCheck(id == m_cyclePeriodCommand);
+    } else if (IsLoadCommand(id)) {
+        const LoadChoice choice = LoadChoiceForCommand(id);
+        const bool runs = ChooseKernel(choice, GetProcessorTraits(), nullptr);
+        item.SetCheck(choice == Settings().load);
+        item.Enable(runs);
+        item.SetToolTip(runs ? std::string() : "This processor or its operating system cannot run these instructions.");
+    } else if (id == kCmdPinWorkers) {
+        item.SetCheck(cycling || Settings().pin);
+        item.Enable(!cycling);
+        item.SetToolTip(cycling ? "Core cycling always keeps its worker on one processor at a time." : "");
+    } else if (id == kCmdStopOnError) {
+        item.SetCheck(Settings().stopOnError);
     }
 }
 
-void CFerroxApp::ApplyThreadCommand() {
-    StartWorkers(ThreadCountForCommand(m_threadCommand, m_systemInfo));
-}
+void CFerroxApp::ApplyThreadCommand() { RunThreads(ThreadCountForCommand(m_threadCommand, m_systemInfo)); }
 
-void CFerroxApp::ApplyPriorityCommand() {
-    PriorityPair pair = PriorityPairForCommand(m_priorityCommand);
-    SetPriorityPair(pair.priorityClass, pair.threadPriority);
-}
+void CFerroxApp::ApplyPriorityCommand() { ChangePriority(PriorityChoiceForCommand(m_priorityCommand)); }
 
 void CFerroxApp::OpenHomePage() {
     SuspendWorkers();
-    ShellExecute(nullptr, "open", kHomePageAddress, nullptr, nullptr, SW_SHOW);
+    const bool opened = ShellExecute(nullptr, "open", kHomePageAddress, nullptr, nullptr, SW_SHOW);
     ResumeWorkers();
+    if (!opened) {
+        AfxMessageBox(std::string("No web browser could be started for Ferrox's home page. Its address is:\n\n") +
+                          kHomePageAddress,
+                      MB_ICONINFORMATION, LoadString(kMainResourceId).c_str());
+    }
 }

@@ -1,41 +1,53 @@
-// The application object: the user's two settings (thread count, priority), the commands that
-// change them, their check marks in both menus, and the home page.
+// The application object: the user's settings (thread count or core cycling, priority, load,
+// pinning, stop on error), the commands that change them, their check marks in both menus, and the
+// home page. It is the run as well: the workers, their checks, the verdict and the log.
 #pragma once
 
 #include <span>
 
 #include "app/frame_clock.h"
-#include "load/load_workers.h"
 #include "platform/system_info.h"
 #include "platform/win_app.h"
+#include "run/stress_run.h"
 
 class CFerroxFrame;
 
-class CFerroxApp : public CWinApp, public LoadWorkers {
+// How the window starts: the run's settings (by default Automatic and Normal) and the window's own.
+struct StartOptions {
+    RunSettings run;
+    bool animated = true;
+    bool minimized = false;  // start in the tray
+};
+
+class CFerroxApp : public CWinApp, public StressRun {
 public:
     CFerroxApp();
     ~CFerroxApp() override;
 
     int InitInstance() override;
+    // Ends the run; the exit code is 2 when an error was found, else the framework's.
     int ExitInstance() override;
 
     virtual void OnSettingsCommand(unsigned id);
     virtual void OnUpdateSettingsCommand(CCmdUI& item);
 
-    // Restarts the workers with the count of m_threadCommand (0 for an unknown id).
+    // Restarts the workers with the count of m_threadCommand (0 for an unknown id), leaving core
+    // cycling.
     void ApplyThreadCommand();
     // Stores the priority pair of m_priorityCommand (Normal for an unknown id); running workers
-    // pick it up at their next pass.
+    // pick it up at their next pass (or are restarted where they could not go back up).
     void ApplyPriorityCommand();
-    // Opens the home page with every worker held still meanwhile.
+    // Opens the home page with every worker held still meanwhile; says so when no browser can.
     void OpenHomePage();
 
     unsigned m_priorityCommand = 0;
     unsigned m_threadCommand = 0;
+    unsigned m_cyclePeriodCommand = 0;  // the checked "Cycle Period" item
     SYSTEM_INFO m_systemInfo{};
     CFerroxFrame* m_frame = nullptr;
 
-    // The clocks the main frame will be created with.
+    // The state the window starts in, and the clocks the main frame will be created with.
+    StartOptions m_startOptions;
     FrameClock m_frameClock;
 
 protected:
@@ -46,10 +58,15 @@ protected:
 // 0 for an id that is not a thread-count command.
 unsigned ThreadCountForCommand(unsigned id, const SYSTEM_INFO& systemInfo);
 
-struct PriorityPair {
-    DWORD priorityClass;
-    int threadPriority;
-};
-
 // The Win32 pair a priority command stands for; Normal for any other id.
 PriorityPair PriorityPairForCommand(unsigned id);
+
+// Between the settings and the menus' commands, both ways.
+PriorityChoice PriorityChoiceForCommand(unsigned id);
+unsigned CommandForPriority(PriorityChoice choice);
+// The thread-count item of a count (0: Automatic), or 0 when no item has that count.
+unsigned CommandForThreadCount(unsigned threads);
+unsigned CyclePeriodForCommand(unsigned id);       // seconds; 60 for an unknown id
+unsigned CommandForCyclePeriod(unsigned seconds);  // 0 when no item has that period
+LoadChoice LoadChoiceForCommand(unsigned id);
+unsigned CommandForLoadChoice(LoadChoice choice);

@@ -5,11 +5,14 @@
 #include "app/command_ids.h"
 #include "app/ferrox_app.h"
 #include "app/home_page.h"
+#include "app/results_view.h"
 #include "display/paint_time_step.h"
 #include "display/stretch_bitmap.h"
 #include "platform/menu.h"
 #include "platform/resources.h"
 #include "platform/win_app.h"
+#include "run/run_text.h"
+#include "run/stress_run.h"
 
 namespace {
 void RunFrameCommand(CCmdTarget& target, unsigned id) {
@@ -24,6 +27,7 @@ const CommandMapEntry kFrameCommands[] = {
     {kCmdShow, RunFrameCommand, nullptr},
     {kCmdMinimize, RunFrameCommand, nullptr},
     {kCmdAnimated, RunFrameCommand, UpdateFrameItem},
+    {kCmdResults, RunFrameCommand, nullptr},
 };
 
 // Client area limits while resizing.
@@ -36,7 +40,7 @@ void CopyTip(NOTIFYICONDATA& icon, const std::string& text) {
 }
 }  // namespace
 
-CFerroxFrame::CFerroxFrame(FrameClock clock) : m_clock(clock) {}
+CFerroxFrame::CFerroxFrame(FrameClock clock, StressRun* run) : m_clock(clock), m_run(run) {}
 
 CFerroxFrame::~CFerroxFrame() {
     // The application keeps a pointer to its frame; it must not outlive the frame.
@@ -99,6 +103,7 @@ void CFerroxFrame::CreateToolTip() {
 }
 
 void CFerroxFrame::OnDestroy() {
+    m_results.Close();
     Shell_NotifyIcon(NIM_DELETE, &m_notifyIcon);
     CFrameWnd::OnDestroy();
 }
@@ -111,6 +116,7 @@ void CFerroxFrame::OnSize(int clientWidth, int clientHeight) {
 }
 
 void CFerroxFrame::OnTimer(unsigned id) {
+    PollRun();
     UpdateTitle();
     if (m_animated != 0 && id == kRefreshTimerId) {
         InvalidateRect(false);
@@ -123,9 +129,48 @@ void CFerroxFrame::UpdateTitle() {
     std::string name = LoadString(kMainResourceId);
     long double hz = m_clock.clockHz();
     long double elapsed = now - m_startTime;
-    SetWindowText(FormatTitle(name, elapsed, hz));
-    CopyTip(m_notifyIcon, FormatTrayTip(name, elapsed));
+    std::string title = FormatTitle(name, elapsed, hz);
+    std::string tip = FormatTrayTip(name, elapsed);
+    // After the first error the title counts them and the tip names where they happened.
+    if (m_run != nullptr) {
+        const RunSummary summary = m_run->Summary();
+        title += ErrorCountSuffix(summary.errors);
+        const std::string failing = FailingProcessorsText(summary.failingProcessors);
+        if (!failing.empty()) tip = tip.empty() ? failing : tip + " " + failing;
+    }
+    SetWindowText(title);
+    CopyTip(m_notifyIcon, tip);
     Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
+}
+
+void CFerroxFrame::PollRun() {
+    if (m_run == nullptr || m_run->Ended()) return;
+    const RunPoll poll = m_run->Poll();
+    for (const std::string& note : poll.notes) std::fprintf(stderr, "ferrox: %s\n", note.c_str());
+    if (poll.firstError && !poll.newErrors.empty()) {
+        const RunError& first = poll.newErrors.front();
+        if (HICON red = LoadIcon(kErrorIconId)) m_notifyIcon.hIcon = red;
+        m_notifyIcon.uFlags |= NIF_INFO;
+        m_notifyIcon.dwInfoFlags = NIIF_ERROR;
+        std::snprintf(m_notifyIcon.szInfoTitle, sizeof m_notifyIcon.szInfoTitle, "Ferrox found an error");
+        std::snprintf(m_notifyIcon.szInfo, sizeof m_notifyIcon.szInfo,
+                      "Processor %d computed a wrong result (%s) after %s. See Results... for every processor.",
+                      first.processor, CheckPartName(first.part), FormatRunTime(first.seconds).c_str());
+        Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
+        // Shown once: later changes of the icon carry no notification.
+        m_notifyIcon.uFlags &= ~NIF_INFO;
+        m_notifyIcon.szInfo[0] = '\0';
+    }
+    if (m_run->DurationReached()) {
+        m_run->EndRun("its duration ended");
+        PostCommand(kCmdExit);
+    }
+}
+
+void CFerroxFrame::ShowResults() {
+    if (m_run == nullptr) return;
+    StressRun* run = m_run;
+    m_results.Show(this, LoadString(kMainResourceId) + " Results", [run] { return ResultsTable(run->Summary()); });
 }
 
 void CFerroxFrame::OnGetMinMaxInfo(MINMAXINFO* info) {
@@ -224,6 +269,7 @@ void CFerroxFrame::OnFrameCommand(unsigned id) {
     case kCmdAnimated: SetAnimated(m_animated == 0); break;
     case kCmdMinimize: ShowWindow(SW_MINIMIZE); break;
     case kCmdShow: ShowFromTray(); break;
+    case kCmdResults: ShowResults(); break;
     default: break;
     }
 }
@@ -249,6 +295,11 @@ void CFerroxFrame::SetAnimated(bool on) {
     m_animated = on ? 1 : 0;
     InvalidateRect(false);
     UpdateWindow();
+}
+
+void CFerroxFrame::HideToTray() {
+    SetExStyle((GetExStyle() | WS_EX_TOOLWINDOW) & ~WS_EX_APPWINDOW);
+    ShowWindow(SW_HIDE);
 }
 
 void CFerroxFrame::ShowFromTray() {

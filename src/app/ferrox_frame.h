@@ -10,7 +10,10 @@
 #include "display/animation_scene.h"
 #include "platform/frame_wnd.h"
 #include "platform/shell.h"
+#include "platform/table_window.h"
 #include "platform/tool_tip.h"
+
+class StressRun;
 
 inline constexpr unsigned kRefreshTimerId = 57728;
 inline constexpr unsigned kRefreshMilliseconds = 100;
@@ -19,7 +22,8 @@ inline constexpr unsigned kHomePageToolId = 126;
 
 class CFerroxFrame : public CFrameWnd {
 public:
-    explicit CFerroxFrame(FrameClock clock = FrameClock{});
+    // run (may be null) is the run the title, the tray and the Results window show.
+    explicit CFerroxFrame(FrameClock clock = FrameClock{}, StressRun* run = nullptr);
     ~CFerroxFrame() override;
 
     virtual void UpdateTitle();
@@ -29,6 +33,14 @@ public:
 
     void SetAnimated(bool on);
     void ShowFromTray();
+    // Keeps the window out of sight with only its tray icon (start-up in the tray).
+    void HideToTray();
+    // Takes the run's news: the first error turns the tray icon red and shows one notification;
+    // the end of the run's duration closes the window. Called by every timer tick.
+    void PollRun();
+    // Shows (or raises) the Results window.
+    void ShowResults();
+    const CTableWindow& ResultsWindow() const { return m_results; }
 
     bool PreCreateWindow(CREATESTRUCT& cs) override;
     int OnCreate() override;
@@ -63,7 +75,9 @@ private:
     int ShowFrameBuffer(CDC& dc, int width, int height);
 
     FrameClock m_clock;
+    StressRun* m_run;
     std::string m_toolTipText;
+    CTableWindow m_results;
 };
 
 // The title and the tray tip for a run time of elapsedSeconds and a clock of clockHz.

@@ -22,15 +22,35 @@ constexpr MenuItemResource kThreadItems[] = {
     Item("1&6 Threads?!?", kCmdSixteenThreads),
 };
 
+constexpr MenuItemResource kCyclePeriodItems[] = {
+    Item("&10 Seconds", kCmdCycle10Seconds),
+    Item("&1 Minute", kCmdCycle1Minute),
+    Item("&5 Minutes", kCmdCycle5Minutes),
+    Item("1&0 Minutes", kCmdCycle10Minutes),
+};
+
+constexpr MenuItemResource kLoadItems[] = {
+    Item("&Built-in", kCmdLoadBuiltin),
+    Item("&AVX2/FMA", kCmdLoadAvx2),
+    Item("AVX-&512", kCmdLoadAvx512),
+    Item("&Widest Available", kCmdLoadWidest),
+};
+
 constexpr MenuItemResource kMainSettings[] = {
     Item("&Minimize", kCmdMinimize),
     kSeparator,
     {"Threads", 0, kThreadItems},
+    Item("&Cycle Through Processors", kCmdCycleProcessors),
+    {"Cycle Period", 0, kCyclePeriodItems},
     kSeparator,
     Item("&1 Low Priority", kCmdLowPriority),
     Item("&2 Normal Priority", kCmdNormalPriority),
     Item("&3 High Priority", kCmdHighPriority),
     Item("&4 Realtime Priority", kCmdRealtimePriority),
+    kSeparator,
+    {"Load", 0, kLoadItems},
+    Item("&Pin Workers to Processors", kCmdPinWorkers),
+    Item("Stop &Worker on Error", kCmdStopOnError),
     kSeparator,
     Item("&Animated", kCmdAnimated),
     kSeparator,
@@ -40,6 +60,7 @@ constexpr MenuItemResource kMainSettings[] = {
 constexpr MenuItemResource kMainHelp[] = {
     Item("&About", kCmdAbout),
     Item("&Home Page", kCmdHomePage),
+    Item("&Results...", kCmdResults),
 };
 
 constexpr MenuItemResource kMainSharing[] = {
@@ -58,13 +79,20 @@ constexpr MenuItemResource kTraySettings[] = {
     Item("&Show", kCmdShow),
     kSeparator,
     {"Threads", 0, kThreadItems},
+    Item("&Cycle Through Processors", kCmdCycleProcessors),
+    {"Cycle Period", 0, kCyclePeriodItems},
     kSeparator,
     Item("Low Priority", kCmdLowPriority),
     Item("Normal Priority", kCmdNormalPriority),
     Item("High Priority", kCmdHighPriority),
     Item("Realtime Priority", kCmdRealtimePriority),
     kSeparator,
+    {"Load", 0, kLoadItems},
+    Item("&Pin Workers to Processors", kCmdPinWorkers),
+    Item("Stop &Worker on Error", kCmdStopOnError),
+    kSeparator,
     Item("&Animated", kCmdAnimated),
+    Item("&Results...", kCmdResults),
     kSeparator,
     Item("&Exit", kCmdExit),
 };
@@ -86,6 +114,7 @@ constexpr StringResource kStrings[] = {
 const ResourceTable& FerroxResources() {
     static const IconResource icons[] = {
         {kMainResourceId, kAppIconSide, kAppIconSide, AppIconPixels()},
+        {kErrorIconId, kAppIconSide, kAppIconSide, ErrorIconPixels()},
     };
     // The pictures of the animated logo, as the committed BMP files.
     static const BitmapResource bitmaps[] = {

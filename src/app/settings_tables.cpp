@@ -1,24 +1,95 @@
-// What each settings command means: a worker count or a priority pair.
+// What each settings command means: a worker count, a priority, a cycle period or a load.
 #include "app/command_ids.h"
 #include "app/ferrox_app.h"
 
+namespace {
+struct ThreadItem {
+    unsigned id;
+    unsigned count;
+};
+constexpr ThreadItem kThreadItems[] = {
+    {kCmdOneThread, 1}, {kCmdTwoThreads, 2}, {kCmdFourThreads, 4}, {kCmdEightThreads, 8}, {kCmdSixteenThreads, 16},
+};
+
+struct PeriodItem {
+    unsigned id;
+    unsigned seconds;
+};
+constexpr PeriodItem kPeriodItems[] = {
+    {kCmdCycle10Seconds, 10}, {kCmdCycle1Minute, 60}, {kCmdCycle5Minutes, 300}, {kCmdCycle10Minutes, 600},
+};
+
+struct PriorityItem {
+    unsigned id;
+    PriorityChoice choice;
+};
+constexpr PriorityItem kPriorityItems[] = {
+    {kCmdLowPriority, PriorityChoice::Low},
+    {kCmdNormalPriority, PriorityChoice::Normal},
+    {kCmdHighPriority, PriorityChoice::High},
+    {kCmdRealtimePriority, PriorityChoice::Realtime},
+};
+
+struct LoadItem {
+    unsigned id;
+    LoadChoice choice;
+};
+constexpr LoadItem kLoadItems[] = {
+    {kCmdLoadBuiltin, LoadChoice::Builtin},
+    {kCmdLoadAvx2, LoadChoice::Avx2Fma},
+    {kCmdLoadAvx512, LoadChoice::Avx512},
+    {kCmdLoadWidest, LoadChoice::Widest},
+};
+}  // namespace
+
 unsigned ThreadCountForCommand(unsigned id, const SYSTEM_INFO& systemInfo) {
-    switch (id) {
-    case kCmdAutomaticThreads: return systemInfo.dwNumberOfProcessors;
-    case kCmdOneThread: return 1;
-    case kCmdTwoThreads: return 2;
-    case kCmdFourThreads: return 4;
-    case kCmdEightThreads: return 8;
-    case kCmdSixteenThreads: return 16;
-    default: return 0;
-    }
+    if (id == kCmdAutomaticThreads) return systemInfo.dwNumberOfProcessors;
+    for (const ThreadItem& item : kThreadItems)
+        if (item.id == id) return item.count;
+    return 0;
 }
 
-PriorityPair PriorityPairForCommand(unsigned id) {
-    switch (id) {
-    case kCmdLowPriority: return {IDLE_PRIORITY_CLASS, THREAD_PRIORITY_IDLE};
-    case kCmdHighPriority: return {HIGH_PRIORITY_CLASS, THREAD_PRIORITY_ABOVE_NORMAL};
-    case kCmdRealtimePriority: return {REALTIME_PRIORITY_CLASS, THREAD_PRIORITY_TIME_CRITICAL};
-    default: return {NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL};
-    }
+unsigned CommandForThreadCount(unsigned threads) {
+    if (threads == 0) return kCmdAutomaticThreads;
+    for (const ThreadItem& item : kThreadItems)
+        if (item.count == threads) return item.id;
+    return 0;
+}
+
+PriorityPair PriorityPairForCommand(unsigned id) { return PriorityPairOf(PriorityChoiceForCommand(id)); }
+
+PriorityChoice PriorityChoiceForCommand(unsigned id) {
+    for (const PriorityItem& item : kPriorityItems)
+        if (item.id == id) return item.choice;
+    return PriorityChoice::Normal;
+}
+
+unsigned CommandForPriority(PriorityChoice choice) {
+    for (const PriorityItem& item : kPriorityItems)
+        if (item.choice == choice) return item.id;
+    return kCmdNormalPriority;
+}
+
+unsigned CyclePeriodForCommand(unsigned id) {
+    for (const PeriodItem& item : kPeriodItems)
+        if (item.id == id) return item.seconds;
+    return 60;
+}
+
+unsigned CommandForCyclePeriod(unsigned seconds) {
+    for (const PeriodItem& item : kPeriodItems)
+        if (item.seconds == seconds) return item.id;
+    return 0;
+}
+
+LoadChoice LoadChoiceForCommand(unsigned id) {
+    for (const LoadItem& item : kLoadItems)
+        if (item.id == id) return item.choice;
+    return LoadChoice::Builtin;
+}
+
+unsigned CommandForLoadChoice(LoadChoice choice) {
+    for (const LoadItem& item : kLoadItems)
+        if (item.choice == choice) return item.id;
+    return kCmdLoadBuiltin;
 }

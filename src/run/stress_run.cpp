@@ -111,7 +111,8 @@ void StressRun::StartLoad() {
 void StressRun::RunThreads(unsigned count) {
     m_settings.threads = count;
     m_settings.cycleSeconds = 0;
-    StartLoad();
+    m_cycler = CoreCycler();
+    StartWorkers(count);
 }
 
 void StressRun::RunCycling(unsigned periodSeconds) {

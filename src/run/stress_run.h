@@ -33,7 +33,7 @@ public:
     bool Ended() const { return m_ended; }
 
     // Setting changes as the menus make them.
-    void RunThreads(unsigned count);           // leaves cycling
+    void RunThreads(unsigned count);           // exactly count workers (0: none); leaves cycling
     void RunCycling(unsigned periodSeconds);   // one worker moving over every processor
     void ChangePriority(PriorityChoice choice);
     void ChangeLoad(LoadChoice choice);        // restarts the workers

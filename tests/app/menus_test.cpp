@@ -36,6 +36,18 @@ std::vector<std::string> ThreadsItems(const std::string& path) {
             path + "-",                path + "1&6 Threads?!? 40016"};
 }
 
+std::vector<std::string> CycleAndLoadItems(const std::string& path) {
+    return {path + "&Cycle Through Processors 40044", path + "Cycle Period/",
+            path + "Cycle Period/&10 Seconds 40045", path + "Cycle Period/&1 Minute 40046",
+            path + "Cycle Period/&5 Minutes 40047", path + "Cycle Period/1&0 Minutes 40048"};
+}
+
+std::vector<std::string> CheckedLoadItems(const std::string& path) {
+    return {path + "Load/", path + "Load/&Built-in 40050", path + "Load/&AVX2/FMA 40051",
+            path + "Load/AVX-&512 40052", path + "Load/&Widest Available 40053",
+            path + "&Pin Workers to Processors 40042", path + "Stop &Worker on Error 40043", path + "-"};
+}
+
 std::vector<std::string> Concat(std::vector<std::vector<std::string>> parts) {
     std::vector<std::string> all;
     for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -65,10 +77,12 @@ TEST_F(Menus, MainMenuHasEveryItemInOrder) {
     std::vector<std::string> expected = Concat({
         {"&Settings/", "&Settings/&Minimize 40014", "&Settings/-", "&Settings/Threads/"},
         ThreadsItems("&Settings/Threads/"),
+        CycleAndLoadItems("&Settings/"),
         {"&Settings/-", "&Settings/&1 Low Priority 40026", "&Settings/&2 Normal Priority 40027",
-         "&Settings/&3 High Priority 40024", "&Settings/&4 Realtime Priority 40023", "&Settings/-",
-         "&Settings/&Animated 40007", "&Settings/-", "&Settings/&Exit 57665"},
-        {"&Help/", "&Help/&About 40029", "&Help/&Home Page 40030"},
+         "&Settings/&3 High Priority 40024", "&Settings/&4 Realtime Priority 40023", "&Settings/-"},
+        CheckedLoadItems("&Settings/"),
+        {"&Settings/&Animated 40007", "&Settings/-", "&Settings/&Exit 57665"},
+        {"&Help/", "&Help/&About 40029", "&Help/&Home Page 40030", "&Help/&Results... 40040"},
         {"Sharing/", "Sharing/CPU && Overclocking Database 40035", "Sharing/-",
          "Sharing/Settings... 40036"},
     });
@@ -83,9 +97,11 @@ TEST_F(Menus, TrayMenuHasEveryItemInOrderWithShowAsDefault) {
     std::vector<std::string> expected = Concat({
         {"&Settings/", "&Settings/&Show 40028", "&Settings/-", "&Settings/Threads/"},
         ThreadsItems("&Settings/Threads/"),
+        CycleAndLoadItems("&Settings/"),
         {"&Settings/-", "&Settings/Low Priority 40026", "&Settings/Normal Priority 40027",
-         "&Settings/High Priority 40024", "&Settings/Realtime Priority 40023", "&Settings/-",
-         "&Settings/&Animated 40007", "&Settings/-", "&Settings/&Exit 57665"},
+         "&Settings/High Priority 40024", "&Settings/Realtime Priority 40023", "&Settings/-"},
+        CheckedLoadItems("&Settings/"),
+        {"&Settings/&Animated 40007", "&Settings/&Results... 40040", "&Settings/-", "&Settings/&Exit 57665"},
     });
     EXPECT_EQ(lines, expected);
 
@@ -145,8 +161,8 @@ TEST_F(Menus, ChoosingFromTheMenuBarRunsTheCommandAndTheNextOpeningShowsTheTruth
     CMenu* settingsMenu = Frame().GetMenu()->GetSubMenu(0);
     ASSERT_NE(settingsMenu, nullptr);
     Frame().OnInitMenuPopup(*settingsMenu);
-    EXPECT_NE(settingsMenu->GetMenuState(4) & MF_CHECKED, 0u);  // "&1 Low Priority"
-    EXPECT_EQ(settingsMenu->GetMenuState(5) & MF_CHECKED, 0u);  // "&2 Normal Priority"
+    EXPECT_NE(settingsMenu->GetMenuState(6) & MF_CHECKED, 0u);  // "&1 Low Priority"
+    EXPECT_EQ(settingsMenu->GetMenuState(7) & MF_CHECKED, 0u);  // "&2 Normal Priority"
     settings->close();
     ProcessEvents();
 }

@@ -44,6 +44,9 @@ int main(int argc, char** argv) {
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
     }
+    // The run log goes to a directory of the tests' own, never into the user's.
+    QTemporaryDir stateDir;
+    if (stateDir.isValid()) qputenv("XDG_STATE_HOME", stateDir.path().toLocal8Bit());
     g_defaultHandler = qInstallMessageHandler(FilterOffscreenNoise);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

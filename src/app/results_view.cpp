@@ -1,0 +1,39 @@
+#include "app/results_view.h"
+
+#include <cstdio>
+
+#include "run/run_text.h"
+
+namespace {
+std::string Megahertz(double hz) {
+    if (hz <= 0.0) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", hz * 1e-6);
+    return text;
+}
+
+std::string PlaceOf(int value) { return value >= 0 ? std::to_string(value) : "-"; }
+}  // namespace
+
+TableContent ResultsTable(const RunSummary& summary) {
+    TableContent table;
+    const std::string load = summary.kernelRuns ? LoadKernelName(summary.kernel) : "none (not supported here)";
+    if (summary.verdict == Verdict::Failed) {
+        table.heading = "FAILED: " + std::to_string(summary.errors) + (summary.errors == 1 ? " error. " : " errors. ") +
+                        FailingProcessorsText(summary.failingProcessors);
+    } else {
+        table.heading = "No errors in " + std::to_string(summary.checks) + " checks so far.";
+    }
+    table.heading += " Run time " + FormatRunTime(summary.elapsedSeconds) + ", load: " + load + ".";
+    table.columns = {"Processor", "Core", "Package", "Loaded", "Checks passed", "Errors", "First error", "Clock (MHz)", "State"};
+    for (const ProcessorResult& result : summary.processors) {
+        table.rows.push_back({std::to_string(result.processor), PlaceOf(result.core), PlaceOf(result.package),
+                              FormatRunTime(result.loadedSeconds), std::to_string(result.checks),
+                              std::to_string(result.errors),
+                              result.firstErrorSeconds >= 0.0 ? FormatRunTime(result.firstErrorSeconds) : "-",
+                              Megahertz(result.coreClockHz),
+                              result.failed ? "stopped after an error" : result.errors > 0 ? "errors" : "ok"});
+        table.alarmRows.push_back(result.errors > 0);
+    }
+    return table;
+}

@@ -1,0 +1,197 @@
+// What the user sees of the run's verdict: an injected fault reaches the title, the tray (tip, red
+// icon, one notification), the Results window and the log, and the exit status; the start-up
+// options and the new settings show in the menus.
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "app/command_ids.h"
+#include "app/home_page.h"
+#include "app_fixture.h"
+#include "load/placement.h"
+#include "platform/processors.h"
+#include "platform/resources.h"
+#include "platform/shell.h"
+#include "platform/termination_signals.h"
+#include "run/run_log.h"
+
+namespace {
+CCmdUI ItemState(CFrameWnd& frame, unsigned id) {
+    CCmdUI item(id);
+    item.DoUpdate(frame);
+    return item;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A running app whose start-up the test prepares first.
+class PreparedApp : public RunningApp {
+protected:
+    void SetUp() override {}
+    void Start() {
+        TestClock::now = 1000.0L;
+        app = std::make_unique<CFerroxApp>();
+        app->m_frameClock = TestClock::Make();
+        app->m_startOptions = options;
+        ASSERT_NE(app->InitInstance(), 0);
+    }
+    void TearDown() override {
+        unsetenv("FERROX_INJECT_FAULT");
+        if (app != nullptr) RunningApp::TearDown();
+    }
+    StartOptions options;
+};
+}  // namespace
+
+TEST_F(PreparedApp, AnInjectedFaultReachesTitleTrayResultsLogAndExitStatus) {
+    const int faulty = SpreadOrder(AllowedProcessors())[0];
+    setenv("FERROX_INJECT_FAULT", ("cpu=" + std::to_string(faulty) + ",after=1").c_str(), 1);
+    options.run.threads = 1;
+    Start();
+    const std::string base = "Ferrox 00:00:00 at 2100.0 MHz";
+    Frame().OnTimer(kRefreshTimerId);
+    EXPECT_EQ(Frame().GetWindowText(), base) << "no error yet: the title keeps its format";
+    EXPECT_EQ(NotifyIconImage(&Frame(), 0), LoadIcon(kMainResourceId));
+
+    for (int tick = 0; tick < 200 && Frame().GetWindowText() == base; ++tick) {
+        ProcessEvents(20);
+        Frame().OnTimer(kRefreshTimerId);
+    }
+    EXPECT_EQ(Frame().GetWindowText(), base + " - 1 error");
+    const std::string processorText = "Errors on processor " + std::to_string(faulty) + ".";
+    EXPECT_EQ(NotifyIconTip(&Frame(), 0), processorText) << "the tip names the processor (no run time yet)";
+    EXPECT_EQ(NotifyIconImage(&Frame(), 0), LoadIcon(kErrorIconId)) << "the tray icon turned red";
+    const std::string balloon = NotifyIconLastBalloon(&Frame(), 0);
+    EXPECT_NE(balloon.find("Processor " + std::to_string(faulty) + " computed a wrong result (x87 chain)"),
+              std::string::npos)
+        << balloon;
+    TestClock::now += 5.0L;
+    Frame().OnTimer(kRefreshTimerId);
+    EXPECT_EQ(NotifyIconTip(&Frame(), 0), "Ferrox 5 seconds. " + processorText);
+    EXPECT_EQ(NotifyIconLastBalloon(&Frame(), 0), balloon) << "one notification only";
+
+    Frame().SendCommand(kCmdResults);
+    ASSERT_TRUE(Frame().ResultsWindow().IsShown());
+    const TableContent results = Frame().ResultsWindow().Shown();
+    EXPECT_EQ(results.heading.rfind("FAILED: 1 error. " + processorText, 0), 0u) << results.heading;
+    ASSERT_FALSE(results.rows.empty());
+    const std::vector<std::string>& row = results.rows[0];
+    EXPECT_EQ(row[0], std::to_string(faulty));
+    EXPECT_EQ(row[5], "1");
+    EXPECT_NE(row[6], "-") << "the first error's time";
+    EXPECT_TRUE(results.alarmRows[0]);
+
+    Frame().DestroyWindow();
+    EXPECT_EQ(app->ExitInstance(), 2) << "errors were found";
+    const std::string log = ReadAll(RunLog::DefaultPath());
+    EXPECT_NE(log.find("on processor " + std::to_string(faulty)), std::string::npos) << log;
+    EXPECT_NE(log.find("FAILED"), std::string::npos);
+}
+
+TEST_F(PreparedApp, StartOptionsShowInTheMenus) {
+    options.run.cycleSeconds = 10;
+    options.run.priority = PriorityChoice::Low;
+    options.run.pin = false;
+    options.run.stopOnError = true;
+    options.animated = false;
+    Start();
+    EXPECT_EQ(app->m_workerCount, 1u) << "one worker cycles";
+    const struct {
+        unsigned id;
+        bool checked;
+    } items[] = {
+        {kCmdCycleProcessors, true}, {kCmdCycle10Seconds, true}, {kCmdCycle1Minute, false},
+        {kCmdAutomaticThreads, false}, {kCmdLowPriority, true}, {kCmdNormalPriority, false},
+        {kCmdPinWorkers, true},  // cycling always pins
+        {kCmdStopOnError, true}, {kCmdAnimated, false}, {kCmdLoadBuiltin, true},
+    };
+    for (const auto& item : items) EXPECT_EQ(ItemState(Frame(), item.id).IsChecked(), item.checked) << item.id;
+
+    // A thread count leaves cycling; cycling replaces the thread count.
+    Frame().SendCommand(kCmdTwoThreads);
+    EXPECT_FALSE(ItemState(Frame(), kCmdCycleProcessors).IsChecked());
+    EXPECT_TRUE(ItemState(Frame(), kCmdTwoThreads).IsChecked());
+    EXPECT_FALSE(ItemState(Frame(), kCmdPinWorkers).IsChecked()) << "the start-up choice again";
+    EXPECT_EQ(LiveWorkerCount(*app), 2u);
+    Frame().SendCommand(kCmdCycle5Minutes);
+    EXPECT_TRUE(ItemState(Frame(), kCmdTwoThreads).IsChecked()) << "a period alone does not start cycling";
+    Frame().SendCommand(kCmdCycleProcessors);
+    EXPECT_TRUE(ItemState(Frame(), kCmdCycleProcessors).IsChecked());
+    EXPECT_FALSE(ItemState(Frame(), kCmdTwoThreads).IsChecked());
+    EXPECT_EQ(app->Settings().cycleSeconds, 300u);
+    EXPECT_EQ(LiveWorkerCount(*app), 1u);
+}
+
+TEST_F(PreparedApp, LoadItemsGreyWhatThisProcessorCannotRunAndAChangeRestartsTheWorkers) {
+    options.run.threads = 1;
+    Start();
+    const ProcessorTraits traits = app->GetProcessorTraits();
+    const struct {
+        unsigned id;
+        bool runs;
+    } items[] = {
+        {kCmdLoadBuiltin, true}, {kCmdLoadAvx2, traits.avx2Fma}, {kCmdLoadAvx512, traits.avx512}, {kCmdLoadWidest, true},
+    };
+    for (const auto& item : items) {
+        const CCmdUI state = ItemState(Frame(), item.id);
+        EXPECT_EQ(state.IsEnabled(), item.runs) << item.id;
+        EXPECT_EQ(state.ToolTip().empty(), item.runs) << item.id;
+    }
+    // A processor without them gets all but the built-in load greyed.
+    app->SetProcessorTraits(ProcessorTraits{traits.vendor, true, false, false});
+    EXPECT_FALSE(ItemState(Frame(), kCmdLoadAvx2).IsEnabled());
+    Frame().SendCommand(kCmdLoadAvx2);
+    EXPECT_EQ(app->Settings().load, LoadChoice::Builtin) << "a grey item's command does nothing";
+    app->SetProcessorTraits(traits);
+
+    if (!traits.avx2Fma) GTEST_SKIP() << "this processor cannot run the AVX2/FMA load";
+    const DWORD before = app->m_workers[0]->m_nThreadID;
+    Frame().SendCommand(kCmdLoadAvx2);
+    ASSERT_NE(app->m_workers[0], nullptr);
+    EXPECT_NE(app->m_workers[0]->m_nThreadID, before) << "restarted";
+    EXPECT_TRUE(ItemState(Frame(), kCmdLoadAvx2).IsChecked());
+    WorkerContext* worker = app->Context(0);
+    for (int wait = 0; wait < 500 && worker->report.kernel.load() < 0; ++wait) ProcessEvents(10);
+    EXPECT_EQ(worker->report.kernel.load(), static_cast<int>(LoadKernelKind::Fma));
+}
+
+TEST_F(PreparedApp, HomePageWithoutABrowserSaysWhereItIs) {
+    options.run.threads = 1;
+    Start();
+    std::string shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text().toStdString();
+            box->accept();
+        }
+    });
+    closer.start(20);
+    Frame().SendCommand(kCmdHomePage);  // the offscreen platform has no browser
+    EXPECT_NE(shown.find(kHomePageAddress), std::string::npos) << shown;
+}
+
+// A quit posted while the loop runs ends it; SIGTERM ends Ferrox as Exit does.
+TEST_F(PreparedApp, TheLoopEndsOnAPostedQuitAndOnATerminationSignal) {
+    options.run.threads = 1;
+    Start();
+    QTimer::singleShot(50, [] { AfxPostQuitMessage(0); });
+    app->Run();
+    EXPECT_NE(app->m_frame, nullptr) << "the quit alone closes no window";
+
+    CatchTerminationSignals();
+    QTimer::singleShot(50, [] { std::raise(SIGTERM); });
+    app->Run();
+    EXPECT_EQ(app->m_frame, nullptr) << "the signal closed the window";
+    EXPECT_EQ(app->ExitInstance(), 0);
+}
