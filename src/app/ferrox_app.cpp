@@ -9,6 +9,7 @@
 #include "platform/priority.h"
 #include "platform/resources.h"
 #include "platform/shell.h"
+#include "platform/termination_signals.h"
 
 namespace {
 void RunSettingsCommand(CCmdTarget& target, unsigned id) {
@@ -109,10 +110,15 @@ int CFerroxApp::InitInstance() {
 }
 
 int CFerroxApp::ExitInstance() {
-    EndRun("the window was closed");
+    EndRun(m_endReason);
     StopWorkers();
     const int framework = CWinApp::ExitInstance();
     return Summary().verdict == Verdict::Failed ? 2 : framework;
+}
+
+void CFerroxApp::OnTerminationSignal(int signal) {
+    m_endReason = TerminationSignalName(signal);
+    CWinApp::OnTerminationSignal(signal);
 }
 
 void CFerroxApp::OnSettingsCommand(unsigned id) {

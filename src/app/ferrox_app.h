@@ -27,6 +27,8 @@ public:
     int InitInstance() override;
     // Ends the run; the exit code is 2 when an error was found, else the framework's.
     int ExitInstance() override;
+    // A caught SIGINT, SIGTERM or SIGHUP ends Ferrox as Exit does; the log says which.
+    void OnTerminationSignal(int signal) override;
 
     virtual void OnSettingsCommand(unsigned id);
     virtual void OnUpdateSettingsCommand(CCmdUI& item);
@@ -44,6 +46,7 @@ public:
     unsigned m_threadCommand = 0;
     unsigned m_cyclePeriodCommand = 0;  // the checked "Cycle Period" item
     SYSTEM_INFO m_systemInfo{};
+    std::string m_endReason = "the window was closed";
     CFerroxFrame* m_frame = nullptr;
 
     // The state the window starts in, and the clocks the main frame will be created with.

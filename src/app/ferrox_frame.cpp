@@ -154,8 +154,8 @@ void CFerroxFrame::PollRun() {
         m_notifyIcon.dwInfoFlags = NIIF_ERROR;
         std::snprintf(m_notifyIcon.szInfoTitle, sizeof m_notifyIcon.szInfoTitle, "Ferrox found an error");
         std::snprintf(m_notifyIcon.szInfo, sizeof m_notifyIcon.szInfo,
-                      "Processor %d computed a wrong result (%s) after %s. See Results... for every processor.",
-                      first.processor, CheckPartName(first.part), FormatRunTime(first.seconds).c_str());
+                      "Processor %d computed a wrong result (%s). See Results... for every processor.",
+                      first.processor, CheckPartName(first.part));
         Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
         // Shown once: later changes of the icon carry no notification.
         m_notifyIcon.uFlags &= ~NIF_INFO;

@@ -30,7 +30,7 @@ TableContent ResultsTable(const RunSummary& summary) {
         table.rows.push_back({std::to_string(result.processor), PlaceOf(result.core), PlaceOf(result.package),
                               FormatRunTime(result.loadedSeconds), std::to_string(result.checks),
                               std::to_string(result.errors),
-                              result.firstErrorSeconds >= 0.0 ? FormatRunTime(result.firstErrorSeconds) : "-",
+                              result.firstErrorSeconds >= 0.0 ? FormatRunTime(result.firstErrorSeconds, true) : "-",
                               Megahertz(result.coreClockHz),
                               result.failed ? "stopped after an error" : result.errors > 0 ? "errors" : "ok"});
         table.alarmRows.push_back(result.errors > 0);

@@ -29,7 +29,7 @@ struct CTableWindow::Impl {
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->setSelectionBehavior(QAbstractItemView::SelectRows);
         table->verticalHeader()->setVisible(false);
-        table->horizontalHeader()->setStretchLastSection(true);
+        table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         layout->addWidget(heading);
         layout->addWidget(table);
         dialog->resize(720, 320);

@@ -4,12 +4,14 @@
 #include <cmath>
 #include <cstdio>
 
-std::string FormatRunTime(double seconds) {
-    const double whole = std::isfinite(seconds) && seconds > 0 ? std::trunc(seconds) : 0.0;
-    const auto total = static_cast<long long>(std::min(whole, 9.0e15));
-    char text[32];
+std::string FormatRunTime(double seconds, bool tenths) {
+    const double valid = std::isfinite(seconds) && seconds > 0 ? std::min(seconds, 9.0e15) : 0.0;
+    const auto total = static_cast<long long>(std::trunc(valid));
+    char text[40];
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
-    return text;
+    std::string result = text;
+    if (tenths) result += "." + std::to_string(static_cast<int>((valid - static_cast<double>(total)) * 10.0));
+    return result;
 }
 
 std::string FormatDigest(std::uint64_t digest) {

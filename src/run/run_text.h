@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-// "00:01:05", "100:00:00": whole seconds, truncated.
-std::string FormatRunTime(double seconds);
+// "00:01:05", "100:00:00": whole seconds, truncated; with tenths "00:01:05.3".
+std::string FormatRunTime(double seconds, bool tenths = false);
 // A digest as 16 hexadecimal digits.
 std::string FormatDigest(std::uint64_t digest);
 // " - 1 error", " - 2 errors"; empty while there are none.

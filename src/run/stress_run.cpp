@@ -173,7 +173,7 @@ void StressRun::TakeEvent(const WorkerEvent& event, RunPoll& poll) {
     poll.firstError = poll.firstError || m_errorCount == 1;
     if (m_errors.size() < kMaxErrorsKept) m_errors.push_back(error);
     poll.newErrors.push_back(error);
-    m_log.Write("error at " + FormatRunTime(error.seconds) + ": worker " + std::to_string(error.worker) + " on " +
+    m_log.Write("error at " + FormatRunTime(error.seconds, true) + ": worker " + std::to_string(error.worker) + " on " +
                 PlaceText(error.processor) + ", " + CheckPartName(error.part) + ": expected " +
                 FormatDigest(error.expected) + ", obtained " + FormatDigest(error.obtained));
 }

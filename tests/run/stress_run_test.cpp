@@ -66,6 +66,8 @@ TEST(RunText, TitleSuffixTipAndTimes) {
     EXPECT_EQ(FormatRunTime(65.9), "00:01:05");
     EXPECT_EQ(FormatRunTime(360000.0), "100:00:00");
     EXPECT_EQ(FormatRunTime(-3.0), "00:00:00");
+    EXPECT_EQ(FormatRunTime(0.75, true), "00:00:00.7");
+    EXPECT_EQ(FormatRunTime(3661.99, true), "01:01:01.9");
     EXPECT_EQ(FormatDigest(0x1Full), "000000000000001f");
 }
 
