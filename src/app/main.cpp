@@ -1,10 +1,48 @@
-// Ferrox: keeps the processors busy and shows for how long.
+// Ferrox: keeps the processors busy with checked work, in a window or without one, and says
+// whether they computed correctly.
+#include <cstdio>
+#include <ctime>
+
 #include "app/ferrox_app.h"
 #include "app/resources.h"
+#include "cli/command_line_options.h"
+#include "cli/exit_status.h"
+#include "cli/headless_run.h"
+#include "cli/report_output.h"
+#include "load/seconds_clock.h"
+#include "platform/system_info.h"
 
 namespace {
 // The one application object exists before the framework starts, as the framework requires.
 CFerroxApp theApp;
 }  // namespace
 
-int main(int argc, char** argv) { return AfxWinMain(argc, argv, FerroxResources()); }
+int main(int argc, char** argv) {
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    CommandLine line;
+    const ParseOutcome parsed = ParseFerroxCommandLine(argc, argv, system.dwNumberOfProcessors, &line);
+    if (!parsed.proceed) {
+        std::fputs(parsed.output.c_str(), stdout);
+        if (!parsed.message.empty()) std::fprintf(stderr, "%s\n", parsed.message.c_str());
+        return parsed.status;
+    }
+    std::string reason;
+    if (!line.reportPath.empty() && !CanWriteReport(line.reportPath, &reason)) {
+        std::fprintf(stderr, "ferrox: --report cannot be written: %s\n", reason.c_str());
+        return kExitUsage;
+    }
+    if (line.headless) return RunHeadless(line);
+
+    theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized};
+    ReportTimes times;
+    times.start = std::time(nullptr);
+    const int status = AfxWinMain(argc, argv, FerroxResources(),
+                                  WinMainFailure{kExitCannotStart, "run ferrox --headless to test without a window"});
+    if (!line.reportPath.empty() && theApp.Ended()) {
+        times.end = std::time(nullptr);
+        times.endReason = theApp.m_endReason;
+        WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times, static_cast<double>(MeasureClockHz()));
+    }
+    return status;
+}

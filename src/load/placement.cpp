@@ -21,3 +21,11 @@ std::vector<int> SpreadOrder(const std::vector<ProcessorPlace>& places) {
     }
     return order;
 }
+
+unsigned CountPhysicalCores(const std::vector<ProcessorPlace>& places) {
+    std::vector<std::pair<int, int>> cores;
+    for (const ProcessorPlace& place : places)
+        cores.push_back(place.core >= 0 ? std::pair{place.package, place.core} : std::pair{INT_MIN, place.processor});
+    std::sort(cores.begin(), cores.end());
+    return static_cast<unsigned>(std::unique(cores.begin(), cores.end()) - cores.begin());
+}

@@ -23,3 +23,9 @@ void GetSystemInfo(SYSTEM_INFO* info) {
     for (int bit = 0; bit < processors && bit < static_cast<int>(sizeof(std::uintptr_t) * 8); ++bit)
         info->dwActiveProcessorMask |= std::uintptr_t{1} << bit;
 }
+
+std::string MachineName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}

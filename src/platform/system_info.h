@@ -1,6 +1,8 @@
 #pragma once
 // The machine's processor count and page size.
 
+#include <string>
+
 #include "platform/win_types.h"
 
 struct SYSTEM_INFO {
@@ -11,3 +13,6 @@ struct SYSTEM_INFO {
 };
 
 void GetSystemInfo(SYSTEM_INFO* info);
+
+// The machine's name on the network (for reports from many machines); empty when unknown.
+std::string MachineName();

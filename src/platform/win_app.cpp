@@ -101,17 +101,18 @@ void AfxPostQuitMessage(int exitCode) {
     }
 }
 
-int AfxWinMain(int argc, char** argv, const ResourceTable& resources) {
+int AfxWinMain(int argc, char** argv, const ResourceTable& resources, const WinMainFailure& failure) {
     const char* program = ProgramName(argc, argv);
     std::string reason;
     if (!DisplayAvailable(&reason)) {
-        std::fprintf(stderr, "%s: %s\n", program, reason.c_str());
-        return 1;
+        std::fprintf(stderr, "%s: %s%s%s\n", program, reason.c_str(), failure.noDisplayHint != nullptr ? "; " : "",
+                     failure.noDisplayHint != nullptr ? failure.noDisplayHint : "");
+        return failure.status;
     }
     CWinApp* app = AfxGetApp();
     if (app == nullptr) {
         std::fprintf(stderr, "%s: no application object\n", program);
-        return 1;
+        return failure.status;
     }
     AfxSetResourceTable(&resources);
     // From here on a signal is kept for the loop, also one that comes during start-up.
@@ -122,7 +123,7 @@ int AfxWinMain(int argc, char** argv, const ResourceTable& resources) {
     if (!app->InitInstance()) {
         app->ExitInstance();
         AfxSetResourceTable(nullptr);
-        return 1;
+        return failure.status;
     }
     app->Run();
     int exitCode = app->ExitInstance();

@@ -46,4 +46,9 @@ void AfxPostQuitMessage(int exitCode);
 // The program's entry: checks that a display is there (else one line on stderr and status 1),
 // catches the termination signals (see termination_signals.h), starts the toolkit, then
 // InitInstance, Run and ExitInstance of the one CWinApp.
-int AfxWinMain(int argc, char** argv, const ResourceTable& resources);
+// What AfxWinMain returns when the program cannot start, and what it adds to the no-display message.
+struct WinMainFailure {
+    int status = 1;
+    const char* noDisplayHint = nullptr;
+};
+int AfxWinMain(int argc, char** argv, const ResourceTable& resources, const WinMainFailure& failure = {});

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "run/run_summary.h"
+
 std::string FormatRunTime(double seconds, bool tenths) {
     const double valid = std::isfinite(seconds) && seconds > 0 ? std::min(seconds, 9.0e15) : 0.0;
     const auto total = static_cast<long long>(std::trunc(valid));
@@ -33,4 +35,16 @@ std::string FailingProcessorsText(const std::vector<int>& processors) {
         text += std::to_string(processors[i]);
     }
     return text + ".";
+}
+
+std::string DescribeProcessor(int processor, int core, int package) {
+    std::string text = "processor " + std::to_string(processor);
+    if (core >= 0) text += " (core " + std::to_string(core) + ", package " + std::to_string(package) + ")";
+    return text;
+}
+
+std::string DescribeError(const RunError& error) {
+    return "worker " + std::to_string(error.worker) + " on " + DescribeProcessor(error.processor, error.core, error.package) +
+           ", " + CheckPartName(error.part) + ": expected " + FormatDigest(error.expected) + ", obtained " +
+           FormatDigest(error.obtained);
 }

@@ -12,5 +12,10 @@ std::string FormatRunTime(double seconds, bool tenths = false);
 std::string FormatDigest(std::uint64_t digest);
 // " - 1 error", " - 2 errors"; empty while there are none.
 std::string ErrorCountSuffix(std::uint64_t errors);
+struct RunError;
+// "worker 1 on processor 3 (core 1, package 0), x87 chain: expected ..., obtained ...".
+std::string DescribeError(const RunError& error);
+// "processor 3 (core 1, package 0)"; without the place when the topology does not say.
+std::string DescribeProcessor(int processor, int core, int package);
 // "Errors on processor 1." / "Errors on processors 1, 3 and 5."; empty for none.
 std::string FailingProcessorsText(const std::vector<int>& processors);

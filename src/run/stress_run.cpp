@@ -6,6 +6,7 @@
 #include "check/fault_injection.h"
 #include "ferrox_version.h"
 #include "load/cpu_identity.h"
+#include "load/placement.h"
 #include "load/seconds_clock.h"
 #include "platform/processors.h"
 #include "run/run_text.h"
@@ -19,18 +20,8 @@ const ProcessorPlace* PlaceOf(int processor) {
 }
 
 std::string PlaceText(int processor) {
-    std::string text = "processor " + std::to_string(processor);
-    if (const ProcessorPlace* place = PlaceOf(processor); place != nullptr && place->core >= 0)
-        text += " (core " + std::to_string(place->core) + ", package " + std::to_string(place->package) + ")";
-    return text;
-}
-
-unsigned PhysicalCoreCount() {
-    std::vector<std::pair<int, int>> cores;
-    for (const ProcessorPlace& place : AllowedProcessors())
-        cores.emplace_back(place.core >= 0 ? place.package : -1, place.core >= 0 ? place.core : -1 - place.processor);
-    std::sort(cores.begin(), cores.end());
-    return static_cast<unsigned>(std::unique(cores.begin(), cores.end()) - cores.begin());
+    const ProcessorPlace* place = PlaceOf(processor);
+    return DescribeProcessor(processor, place != nullptr ? place->core : -1, place != nullptr ? place->package : -1);
 }
 
 std::vector<int> AscendingProcessors() {
@@ -78,7 +69,7 @@ void StressRun::BeginRun(const RunSettings& settings) {
     const bool runs = ChosenKernel(&kind);
     m_log.Write(std::string("start: Ferrox ") + kFerroxVersion + " on " + cpu.model + " (" + cpu.vendor + "), " +
                 std::to_string(AllowedProcessors().size()) + " logical processors on " +
-                std::to_string(PhysicalCoreCount()) + " cores; " +
+                std::to_string(CountPhysicalCores(AllowedProcessors())) + " cores; " +
                 DescribeSettings(settings, runs ? LoadKernelName(kind) : "not supported here"));
     for (const std::string& note : m_startNotes) m_log.Write("note: " + note);
     if (!runs) {
@@ -173,9 +164,7 @@ void StressRun::TakeEvent(const WorkerEvent& event, RunPoll& poll) {
     poll.firstError = poll.firstError || m_errorCount == 1;
     if (m_errors.size() < kMaxErrorsKept) m_errors.push_back(error);
     poll.newErrors.push_back(error);
-    m_log.Write("error at " + FormatRunTime(error.seconds, true) + ": worker " + std::to_string(error.worker) + " on " +
-                PlaceText(error.processor) + ", " + CheckPartName(error.part) + ": expected " +
-                FormatDigest(error.expected) + ", obtained " + FormatDigest(error.obtained));
+    m_log.Write("error at " + FormatRunTime(error.seconds, true) + ": " + DescribeError(error));
 }
 
 RunPoll StressRun::Poll() {
@@ -218,8 +207,15 @@ bool StressRun::DurationReached() const {
 void StressRun::EndRun(const std::string& reason) {
     if (!m_begun || m_ended) return;
     m_ended = true;
+    // The workers as they ended, their last passes included, stay in the summary.
+    // (Lingering workers of an earlier setting are not among them.)
+    std::vector<std::shared_ptr<WorkerContext>> running;
+    for (const std::shared_ptr<WorkerContext>& context : ContextsInUse())
+        if (Context(context->slot) == context.get()) running.push_back(context);
     StopWorkers();
     WaitForStoppedWorkers();  // their last passes' checks count too
+    std::sort(running.begin(), running.end(), [](const auto& a, const auto& b) { return a->slot < b->slot; });
+    for (const auto& context : running) m_endedWorkers.push_back(WorkerResultOf(*context));
     Poll();
     const RunSummary summary = Summary();
     std::string line = "end after " + FormatRunTime(summary.elapsedSeconds) + " (" + reason + "): " +
@@ -227,6 +223,21 @@ void StressRun::EndRun(const std::string& reason) {
                        std::to_string(summary.errors) + (summary.errors == 1 ? " error" : " errors");
     if (!summary.failingProcessors.empty()) line += "; " + FailingProcessorsText(summary.failingProcessors);
     m_log.Write(line);
+}
+
+WorkerResult StressRun::WorkerResultOf(const WorkerContext& context) {
+    const WorkerReport& report = context.report;
+    WorkerResult worker;
+    worker.worker = context.slot;
+    worker.processor = report.processor.load();
+    worker.kernel = static_cast<LoadKernelKind>(std::max(0, report.kernel.load()));
+    worker.state = report.state.load();
+    worker.passes = report.passes.load();
+    worker.checks = report.checks.load();
+    worker.errors = report.errors.load();
+    worker.loadedSeconds = static_cast<double>(report.loadedNanoseconds.load()) * 1e-9;
+    worker.coreClockHz = report.coreClockHz.load();
+    return worker;
 }
 
 RunSummary StressRun::Summary() const {
@@ -251,21 +262,11 @@ RunSummary StressRun::Summary() const {
         if (result.errors > 0) summary.failingProcessors.push_back(result.processor);
         if (result.loadedSeconds > 0.0 || result.checks > 0 || result.errors > 0) summary.processors.push_back(result);
     }
-    for (unsigned slot = 0; slot < WorkerSlotCount(); ++slot) {
-        const WorkerContext* context = Context(slot);
-        if (context == nullptr) continue;
-        const WorkerReport& report = context->report;
-        WorkerResult worker;
-        worker.worker = slot;
-        worker.processor = report.processor.load();
-        worker.kernel = static_cast<LoadKernelKind>(std::max(0, report.kernel.load()));
-        worker.state = report.state.load();
-        worker.passes = report.passes.load();
-        worker.checks = report.checks.load();
-        worker.errors = report.errors.load();
-        worker.loadedSeconds = static_cast<double>(report.loadedNanoseconds.load()) * 1e-9;
-        worker.coreClockHz = report.coreClockHz.load();
-        summary.workers.push_back(worker);
+    if (m_ended) {
+        summary.workers = m_endedWorkers;
+    } else {
+        for (unsigned slot = 0; slot < WorkerSlotCount(); ++slot)
+            if (const WorkerContext* context = Context(slot)) summary.workers.push_back(WorkerResultOf(*context));
     }
     // Errors counted by the tallies but whose events are not taken yet count too.
     std::uint64_t tallied = 0;

@@ -56,12 +56,14 @@ private:
     void StartLoad();
     void Note(RunPoll& poll, const std::string& note);
     void TakeEvent(const WorkerEvent& event, RunPoll& poll);
+    static WorkerResult WorkerResultOf(const WorkerContext& context);
 
     RunSettings m_settings;
     RunLog m_log;
     CoreCycler m_cycler;
     std::unique_ptr<FaultInjector> m_injector;
     std::vector<RunError> m_errors;
+    std::vector<WorkerResult> m_endedWorkers;  // the workers as they ended
     std::uint64_t m_errorCount = 0;
     std::vector<std::string> m_startNotes;
     ClockStatistics m_clock;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Ferrox without a display: it must say so in one line on stderr and exit non-zero at once,
-# whether no display is configured or the configured X server is not there.
+# Ferrox without a display: it must say so in one line on stderr that suggests --headless, and
+# exit at once with status 3, whether no display is configured or the configured X server is not there.
 set -u
 ferrox=${1:?usage: no_display.sh path/to/ferrox}
 failed=0
@@ -14,8 +14,10 @@ check() {
     lines=$(printf '%s\n' "$err" | grep -c .)
     if [ "$status" -eq 124 ]; then
         echo "FAIL ($name): ferrox hung"; failed=1
-    elif [ "$status" -eq 0 ]; then
-        echo "FAIL ($name): status 0"; failed=1
+    elif [ "$status" -ne 3 ]; then
+        echo "FAIL ($name): status $status, not 3"; failed=1
+    elif ! printf '%s\n' "$err" | grep -q -- '--headless'; then
+        echo "FAIL ($name): no --headless hint: $err"; failed=1
     elif [ "$lines" -ne 1 ]; then
         echo "FAIL ($name): $lines lines on stderr:"; printf '%s\n' "$err"; failed=1
     else

@@ -1,0 +1,29 @@
+#pragma once
+// Ferrox's command line: the options, their values checked, and what the run and the window
+// start with. One parse serves the window and the headless run.
+
+#include <string>
+
+#include "run/run_settings.h"
+
+struct CommandLine {
+    RunSettings run;           // Automatic and Normal unless options say otherwise
+    bool headless = false;     // no window, no display: status lines on stdout
+    bool json = false;         // status lines as JSON objects (headless only)
+    bool animated = true;
+    bool minimized = false;    // start in the tray (window only)
+    std::string reportPath;    // empty: no report; "-": stdout
+};
+
+struct ParseOutcome {
+    bool proceed = false;  // false: nothing to run; print output (stdout) and message (stderr), exit with status
+    int status = 0;
+    std::string output;
+    std::string message;
+};
+
+// argv[0] is the program; automaticThreads is what "auto" stands for (for the limit on counts).
+ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThreads, CommandLine* line);
+
+// "90s", "10m", "2h", "1h30m", "45": seconds. False for anything else, zero, or over a year.
+bool ParseDuration(const std::string& text, double* seconds);

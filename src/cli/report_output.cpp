@@ -1,0 +1,21 @@
+#include "cli/report_output.h"
+
+#include <cstdio>
+
+#include "platform/files.h"
+
+bool CanWriteReport(const std::string& path, std::string* reason) { return path == "-" || CanWriteFile(path, reason); }
+
+bool WriteRunReport(const std::string& path, const RunSummary& summary, const RunSettings& settings,
+                    const ReportTimes& times, double timeStampHz) {
+    const std::string text = FormatJson(BuildRunReport(summary, settings, times, timeStampHz), false) + "\n";
+    if (path == "-") {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+        return true;
+    }
+    std::string error;
+    if (ReplaceFile(path, text, &error)) return true;
+    std::fprintf(stderr, "ferrox: the report was not written: %s\n", error.c_str());
+    return false;
+}

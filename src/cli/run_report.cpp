@@ -1,0 +1,138 @@
+#include "cli/run_report.h"
+
+#include <cmath>
+
+#include "ferrox_version.h"
+#include "load/cpu_identity.h"
+#include "load/placement.h"
+#include "platform/processors.h"
+#include "platform/system_info.h"
+#include "run/run_text.h"
+
+namespace {
+
+std::string IsoTime(std::time_t time) {
+    char text[32] = "";
+    if (const std::tm* utc = std::gmtime(&time)) std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
+    return text;
+}
+
+const char* WorkerStateKey(WorkerState state) {
+    switch (state) {
+    case WorkerState::Starting: return "starting";
+    case WorkerState::Loading: return "loading";
+    case WorkerState::Failed: return "stopped after an error";
+    default: return "ended";
+    }
+}
+
+JsonValue Seconds(double seconds) { return std::round(seconds * 1000.0) / 1000.0; }
+
+JsonValue OrNull(int value) { return value >= 0 ? JsonValue(value) : JsonValue(); }
+
+}  // namespace
+
+JsonValue Megahertz(double hz) { return hz > 0.0 ? JsonValue(std::round(hz * 1e-5) / 10.0) : JsonValue(); }
+
+JsonValue WorkerJson(const WorkerResult& worker) {
+    JsonValue value = JsonValue::MakeObject();
+    value.Set("worker", worker.worker);
+    value.Set("processor", OrNull(worker.processor));
+    value.Set("kernel", LoadKernelName(worker.kernel));
+    value.Set("state", WorkerStateKey(worker.state));
+    value.Set("passes", worker.passes);
+    value.Set("checks", worker.checks);
+    value.Set("errors", worker.errors);
+    value.Set("loaded_seconds", Seconds(worker.loadedSeconds));
+    value.Set("effective_clock_mhz", Megahertz(worker.coreClockHz));
+    return value;
+}
+
+JsonValue ProcessorJson(const ProcessorResult& processor) {
+    JsonValue value = JsonValue::MakeObject();
+    value.Set("processor", processor.processor);
+    value.Set("core", OrNull(processor.core));
+    value.Set("package", OrNull(processor.package));
+    value.Set("loaded_seconds", Seconds(processor.loadedSeconds));
+    value.Set("checks", processor.checks);
+    value.Set("errors", processor.errors);
+    value.Set("first_error_seconds", processor.firstErrorSeconds >= 0.0 ? Seconds(processor.firstErrorSeconds) : JsonValue());
+    value.Set("effective_clock_mhz", Megahertz(processor.coreClockHz));
+    value.Set("failed", processor.failed);
+    return value;
+}
+
+JsonValue ErrorJson(const RunError& error) {
+    JsonValue value = JsonValue::MakeObject();
+    value.Set("seconds", Seconds(error.seconds));
+    value.Set("worker", error.worker);
+    value.Set("processor", error.processor);
+    value.Set("core", OrNull(error.core));
+    value.Set("package", OrNull(error.package));
+    value.Set("check", CheckPartName(error.part));
+    value.Set("expected", FormatDigest(error.expected));
+    value.Set("obtained", FormatDigest(error.obtained));
+    return value;
+}
+
+JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings, const ReportTimes& times,
+                         double timeStampHz) {
+    JsonValue report = JsonValue::MakeObject();
+    report.Set("ferrox_version", kFerroxVersion);
+    report.Set("start_time", IsoTime(times.start));
+    report.Set("end_time", IsoTime(times.end));
+    report.Set("run_seconds", Seconds(summary.elapsedSeconds));
+    report.Set("end_reason", times.endReason);
+
+    const CpuIdentity cpu = ReadCpuIdentity();
+    JsonValue machine = JsonValue::MakeObject();
+    machine.Set("name", MachineName());
+    machine.Set("processor_model", cpu.model);
+    machine.Set("vendor", cpu.vendor);
+    JsonValue features = JsonValue::MakeArray();
+    for (const std::string& feature : cpu.features) features.Append(feature);
+    machine.Set("features", features);
+    const std::vector<ProcessorPlace>& places = AllowedProcessors();
+    machine.Set("logical_processors", static_cast<unsigned>(places.size()));
+    machine.Set("physical_cores", CountPhysicalCores(places));
+    report.Set("machine", machine);
+
+    JsonValue chosen = JsonValue::MakeObject();
+    chosen.Set("threads", settings.threads == 0 ? JsonValue("auto") : JsonValue(settings.threads));
+    chosen.Set("cycle_seconds", settings.cycleSeconds > 0 ? JsonValue(settings.cycleSeconds) : JsonValue());
+    chosen.Set("priority", PriorityChoiceKey(settings.priority));
+    chosen.Set("load", LoadChoiceKey(settings.load));
+    chosen.Set("kernel", summary.kernelRuns ? JsonValue(LoadKernelName(summary.kernel)) : JsonValue());
+    chosen.Set("pin", settings.pin);
+    chosen.Set("stop_on_error", settings.stopOnError);
+    chosen.Set("duration_seconds", settings.durationSeconds > 0 ? Seconds(settings.durationSeconds) : JsonValue());
+    report.Set("settings", chosen);
+
+    JsonValue processors = JsonValue::MakeArray();
+    for (const ProcessorResult& processor : summary.processors) processors.Append(ProcessorJson(processor));
+    report.Set("processors", processors);
+    JsonValue workers = JsonValue::MakeArray();
+    for (const WorkerResult& worker : summary.workers) workers.Append(WorkerJson(worker));
+    report.Set("workers", workers);
+    JsonValue errors = JsonValue::MakeArray();
+    for (const RunError& error : summary.errorList) errors.Append(ErrorJson(error));
+    report.Set("errors", errors);
+
+    JsonValue clock = JsonValue::MakeObject();
+    clock.Set("time_stamp_mhz", Megahertz(timeStampHz));
+    JsonValue effective = JsonValue::MakeObject();
+    effective.Set("min_mhz", Megahertz(summary.coreClock.minimumHz));
+    effective.Set("mean_mhz", Megahertz(summary.coreClock.meanHz));
+    effective.Set("max_mhz", Megahertz(summary.coreClock.maximumHz));
+    effective.Set("samples", summary.coreClock.samples);
+    clock.Set("effective", effective);
+    report.Set("clock", clock);
+
+    report.Set("checks", summary.checks);
+    report.Set("error_count", summary.errors);
+    JsonValue failing = JsonValue::MakeArray();
+    for (int processor : summary.failingProcessors) failing.Append(processor);
+    report.Set("failing_processors", failing);
+    report.Set("verdict", summary.verdict == Verdict::Failed ? "failed" : "passed");
+    return report;
+}

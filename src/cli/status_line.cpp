@@ -1,0 +1,53 @@
+#include "cli/status_line.h"
+
+#include <cstdio>
+
+#include "cli/run_report.h"
+#include "platform/json.h"
+#include "run/run_text.h"
+
+namespace {
+// The loaded processors' latest effective clocks, averaged; 0 before the first measurement.
+double CurrentCoreClockHz(const RunSummary& summary) {
+    double sum = 0.0;
+    int measured = 0;
+    for (const ProcessorResult& processor : summary.processors) {
+        if (processor.coreClockHz <= 0.0) continue;
+        sum += processor.coreClockHz;
+        ++measured;
+    }
+    return measured > 0 ? sum / measured : 0.0;
+}
+}  // namespace
+
+std::string StatusText(const RunSummary& summary, double timeStampHz) {
+    char text[256];
+    std::snprintf(text, sizeof text, "%s at %.1f MHz, cores %.1f MHz, %llu checks passed, %llu %s",
+                  FormatRunTime(summary.elapsedSeconds).c_str(), timeStampHz * 1e-6,
+                  CurrentCoreClockHz(summary) * 1e-6, static_cast<unsigned long long>(summary.checks),
+                  static_cast<unsigned long long>(summary.errors), summary.errors == 1 ? "error" : "errors");
+    std::string line = text;
+    if (!summary.failingProcessors.empty()) line += " - " + FailingProcessorsText(summary.failingProcessors);
+    return line;
+}
+
+std::string StatusJson(const RunSummary& summary, double timeStampHz) {
+    JsonValue status = JsonValue::MakeObject();
+    status.Set("run_seconds", static_cast<double>(static_cast<long long>(summary.elapsedSeconds * 10.0)) / 10.0);
+    status.Set("time_stamp_mhz", Megahertz(timeStampHz));
+    status.Set("effective_clock_mhz", Megahertz(CurrentCoreClockHz(summary)));
+    status.Set("checks", summary.checks);
+    status.Set("errors", summary.errors);
+    JsonValue workers = JsonValue::MakeArray();
+    for (const WorkerResult& worker : summary.workers) workers.Append(WorkerJson(worker));
+    status.Set("workers", workers);
+    return FormatJson(status, true);
+}
+
+std::string SummaryText(const RunSummary& summary, const std::string& reason) {
+    std::string line = std::string(VerdictWord(summary.verdict)) + " after " + FormatRunTime(summary.elapsedSeconds) +
+                       " (" + reason + "): " + std::to_string(summary.checks) + " checks passed, " +
+                       std::to_string(summary.errors) + (summary.errors == 1 ? " error" : " errors");
+    if (!summary.failingProcessors.empty()) line += ". " + FailingProcessorsText(summary.failingProcessors);
+    return line;
+}

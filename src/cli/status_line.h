@@ -1,0 +1,13 @@
+#pragma once
+// The headless run's status line, once a second: run time, the measured clocks, checks passed and
+// errors; as text, or with --json as one JSON object with the same fields and each worker's.
+
+#include <string>
+
+#include "run/run_summary.h"
+
+// timeStampHz: the time-stamp counter's rate, as the window's title shows it.
+std::string StatusText(const RunSummary& summary, double timeStampHz);
+std::string StatusJson(const RunSummary& summary, double timeStampHz);
+// The line that closes the run: "PASSED after 00:10:00: 9600 checks, 0 errors" and its reason.
+std::string SummaryText(const RunSummary& summary, const std::string& reason);

@@ -1,0 +1,131 @@
+#include "cli/command_line_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/exit_status.h"
+
+namespace {
+
+ParseOutcome Parse(std::vector<std::string> arguments, CommandLine* line) {
+    arguments.insert(arguments.begin(), "ferrox");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    return ParseFerroxCommandLine(static_cast<int>(arguments.size()), argv.data(), 8, line);
+}
+
+struct Refused {
+    std::vector<std::string> arguments;
+    std::string named;  // the message must name this
+};
+
+TEST(CommandLineOptions, RefusesBadValuesWithStatusOneNamingTheOptionAndTheAcceptedValues) {
+    const Refused cases[] = {
+        {{"--threads", "0"}, "--threads takes a whole number from 1 to 16"},
+        {{"--threads", "17"}, "not '17'"},
+        {{"--threads", "4x"}, "or auto"},
+        {{"--threads", "-1"}, "--threads"},
+        {{"--threads=99999999999999999999"}, "--threads"},
+        {{"--priority", "idle"}, "low, normal, high or realtime"},
+        {{"--load", "sse"}, "builtin, avx2, avx512 or widest"},
+        {{"--cycle", "0"}, "--cycle takes whole seconds"},
+        {{"--cycle", "1.5"}, "--cycle"},
+        {{"--cycle", "10", "--threads", "2"}, "cannot be given with --threads"},
+        {{"--cycle", "10", "--no-pin"}, "--no-pin"},
+        {{"--pin", "--no-pin"}, "contradict"},
+        {{"--duration", "10x"}, "90s, 10m, 2h or 1h30m"},
+        {{"--duration", "0"}, "--duration"},
+        {{"--duration", "400d"}, "--duration"},
+        {{"--headless", "--minimized"}, "--minimized"},
+        {{"--json"}, "--json changes the headless status lines"},
+        {{"--report="}, "--report needs a file name"},
+        {{"--threads", "2", "--threads", "3"}, "--threads is given more than once"},
+        {{"--colour"}, "colour"},
+        {{"--threads"}, "threads"},
+        {{"stray"}, "unexpected argument 'stray'"},
+    };
+    for (const Refused& refused : cases) {
+        CommandLine line;
+        const ParseOutcome outcome = Parse(refused.arguments, &line);
+        const std::string name = refused.arguments.front();
+        EXPECT_FALSE(outcome.proceed) << name;
+        EXPECT_EQ(outcome.status, kExitUsage) << name;
+        EXPECT_NE(outcome.message.find(refused.named), std::string::npos) << name << ": " << outcome.message;
+        EXPECT_EQ(outcome.message.rfind("ferrox: ", 0), 0u) << outcome.message;
+    }
+}
+
+TEST(CommandLineOptions, AcceptedOptionsSetTheStartState) {
+    CommandLine line;
+    ParseOutcome outcome = Parse({"--threads=3", "--priority", "high", "--load", "avx2", "--no-pin", "--stop-on-error",
+                                  "--duration", "1h30m", "--no-animation", "--minimized", "--report", "out.json"},
+                                 &line);
+    ASSERT_TRUE(outcome.proceed) << outcome.message;
+    EXPECT_EQ(line.run.threads, 3u);
+    EXPECT_EQ(line.run.priority, PriorityChoice::High);
+    EXPECT_EQ(line.run.load, LoadChoice::Avx2Fma);
+    EXPECT_FALSE(line.run.pin);
+    EXPECT_TRUE(line.run.stopOnError);
+    EXPECT_DOUBLE_EQ(line.run.durationSeconds, 5400.0);
+    EXPECT_FALSE(line.animated);
+    EXPECT_TRUE(line.minimized);
+    EXPECT_FALSE(line.headless);
+    EXPECT_EQ(line.reportPath, "out.json");
+
+    line = CommandLine{};
+    outcome = Parse({"--headless", "--json", "--cycle", "30", "--threads", "auto", "--report", "-"}, &line);
+    EXPECT_FALSE(outcome.proceed) << "--cycle with --threads, even auto, is refused";
+    outcome = Parse({"--headless", "--json", "--cycle", "30", "--priority", "realtime", "--load", "widest", "--report", "-"}, &line);
+    ASSERT_TRUE(outcome.proceed) << outcome.message;
+    EXPECT_TRUE(line.headless && line.json);
+    EXPECT_EQ(line.run.cycleSeconds, 30u);
+    EXPECT_TRUE(line.run.pin);
+    EXPECT_EQ(line.run.threads, 0u) << "Automatic unless asked";
+    EXPECT_EQ(line.run.priority, PriorityChoice::Realtime);
+    EXPECT_EQ(line.run.load, LoadChoice::Widest);
+    EXPECT_EQ(line.reportPath, "-");
+
+    line = CommandLine{};
+    ASSERT_TRUE(Parse({}, &line).proceed);
+    EXPECT_EQ(line.run.priority, PriorityChoice::Normal);
+    EXPECT_EQ(line.run.load, LoadChoice::Builtin);
+    EXPECT_TRUE(line.animated && line.run.pin);
+    EXPECT_EQ(line.run.durationSeconds, 0.0);
+}
+
+TEST(CommandLineOptions, HelpAndVersionPrintAndStopWithStatusZero) {
+    CommandLine line;
+    ParseOutcome outcome = Parse({"--version"}, &line);
+    EXPECT_FALSE(outcome.proceed);
+    EXPECT_EQ(outcome.status, kExitPassed);
+    EXPECT_EQ(outcome.output.rfind("ferrox ", 0), 0u);
+    outcome = Parse({"--threads", "2", "--help"}, &line);
+    EXPECT_FALSE(outcome.proceed);
+    EXPECT_EQ(outcome.status, kExitPassed);
+    for (const char* text : {"--headless", "--report", "--duration", "Exit status", "3 Ferrox could not start"})
+        EXPECT_NE(outcome.output.find(text), std::string::npos) << text;
+}
+
+TEST(CommandLineOptions, DurationsInTheirWrittenForms) {
+    const struct {
+        const char* text;
+        double seconds;  // 0: refused
+    } cases[] = {
+        {"90s", 90}, {"10m", 600}, {"2h", 7200}, {"1h30m", 5400}, {"1h0m5s", 3605}, {"45", 45}, {"2m30s", 150},
+        {"", 0}, {"0s", 0}, {"m", 0}, {"10", 10}, {"5s10m", 0}, {"1m1m", 0}, {"10 m", 0}, {"1.5h", 0},
+        {"-5s", 0}, {"10ms", 0}, {"8784h", 8784 * 3600.0}, {"8785h", 0}, {"99999999999999999999s", 0},
+    };
+    for (const auto& entry : cases) {
+        double seconds = -1.0;
+        const bool accepted = ParseDuration(entry.text, &seconds);
+        EXPECT_EQ(accepted, entry.seconds > 0) << "'" << entry.text << "'";
+        if (accepted) {
+            EXPECT_DOUBLE_EQ(seconds, entry.seconds) << entry.text;
+        }
+    }
+}
+
+}  // namespace

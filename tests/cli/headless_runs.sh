@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Ferrox run as a script runs it, without a display: status lines, stderr, exit status, the JSON
+# report (also after a signal), and bad options refused before anything starts.
+set -u
+ferrox=${1:?usage: headless_runs.sh path/to/ferrox}
+command -v python3 >/dev/null || { echo "skipped: python3 is needed to read the reports"; exit 77; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_STATE_HOME=$work/state
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+# report FILE PYTHON-EXPRESSION...: each expression (over r, the report) must hold.
+report() {
+    local file=$1; shift
+    python3 - "$file" "$@" <<'PY' || failed=1
+import json, sys
+r = json.load(open(sys.argv[1]))
+for check in sys.argv[2:]:
+    if not eval(check):
+        print("FAIL: report " + sys.argv[1] + ": " + check + " does not hold"); sys.exit(1)
+PY
+}
+
+# A clean run: status 0, a status line a second, the verdict, a complete report.
+"$ferrox" --headless --threads 2 --duration 3s --report "$work/clean.json" >"$work/out" 2>"$work/err"
+status=$?
+[ $status -eq 0 ] || fail "clean run ended with status $status: $(cat "$work/err")"
+lines=$(grep -c ' at .* MHz, cores .* checks passed, 0 errors$' "$work/out")
+[ "$lines" -ge 2 ] || fail "clean run printed $lines status lines: $(cat "$work/out")"
+tail -n 1 "$work/out" | grep -q '^PASSED after 00:00:03' || fail "no PASSED summary: $(tail -n 1 "$work/out")"
+report "$work/clean.json" 'r["verdict"] == "passed"' 'len(r["workers"]) == 2' 'r["error_count"] == 0' \
+    'r["checks"] > 0' 'r["settings"]["threads"] == 2' 'r["settings"]["duration_seconds"] == 3' \
+    'r["machine"]["logical_processors"] >= 1' 'r["machine"]["processor_model"] != ""' \
+    'r["end_reason"] == "its duration ended"' 'all(w["checks"] > 0 for w in r["workers"])' \
+    'r["clock"]["effective"]["samples"] > 0'
+
+# An injected fault on processor 1: status 2, the error on stderr with its processor, JSON status
+# lines, and the report attributing it.
+FERROX_INJECT_FAULT=cpu=1,after=2 "$ferrox" --headless --json --threads 2 --duration 3s \
+    --report "$work/fault.json" >"$work/out" 2>"$work/err"
+status=$?
+[ $status -eq 2 ] || fail "faulty run ended with status $status"
+grep -q '^ferrox: error at .*processor 1' "$work/err" || fail "no attributed error on stderr: $(cat "$work/err")"
+head -n -1 "$work/out" | python3 -c '
+import json, sys
+lines = [json.loads(line) for line in sys.stdin]
+assert len(lines) >= 2 and all("checks" in l and len(l["workers"]) == 2 for l in lines), lines
+assert lines[-1]["errors"] >= 1' || fail "JSON status lines: $(cat "$work/out")"
+report "$work/fault.json" 'r["verdict"] == "failed"' 'r["failing_processors"] == [1]' \
+    'r["errors"][0]["processor"] == 1' 'r["errors"][0]["expected"] != r["errors"][0]["obtained"]' \
+    '[p["errors"] > 0 for p in r["processors"] if p["processor"] == 1] == [True]'
+
+# --stop-on-error ends the run at the first error, long before its duration.
+FERROX_INJECT_FAULT=cpu=0,after=1 timeout 30 "$ferrox" --headless --threads 2 --duration 1h --stop-on-error \
+    --report "$work/stop.json" >"$work/out" 2>&1
+status=$?
+[ $status -eq 2 ] || fail "--stop-on-error ended with status $status"
+report "$work/stop.json" 'r["run_seconds"] < 20' '"--stop-on-error" in r["end_reason"]'
+
+# Each ending signal stops the workers and still writes the whole report; status 0 without errors.
+for signal in TERM INT HUP; do
+    "$ferrox" --headless --threads 2 --report "$work/$signal.json" >"$work/out" 2>&1 &
+    pid=$!
+    sleep 1.5
+    kill -s $signal $pid
+    wait $pid
+    status=$?
+    [ $status -eq 0 ] || fail "SIG$signal ended with status $status"
+    report "$work/$signal.json" "r['end_reason'] == 'SIG$signal'" 'r["verdict"] == "passed"'
+    grep -q "^PASSED after .*SIG$signal" "$work/out" || fail "SIG$signal: no summary line: $(tail -n 2 "$work/out")"
+done
+ls "$work" | grep -q '\.tmp' && fail "a temporary report was left: $(ls "$work")"
+
+# Refused before the run: status 1 and one line on stderr, nothing written.
+for arguments in "--threads 0" "--priority idle" "--report $work/missing/dir/r.json"; do
+    # shellcheck disable=SC2086
+    timeout 10 "$ferrox" --headless $arguments >"$work/out" 2>"$work/err"
+    status=$?
+    [ $status -eq 1 ] || fail "'$arguments' ended with status $status"
+    [ "$(grep -c . "$work/err")" -eq 1 ] || fail "'$arguments': stderr was: $(cat "$work/err")"
+    [ -s "$work/out" ] && fail "'$arguments' printed: $(cat "$work/out")"
+done
+[ -e "$work/missing" ] && fail "a refused report path was created"
+
+# --report - writes the report on stdout after the summary.
+"$ferrox" --headless --threads 1 --duration 2s --report - >"$work/out" 2>/dev/null
+sed -n '/^{/,$p' "$work/out" >"$work/stdout.json"
+report "$work/stdout.json" 'r["verdict"] == "passed"'
+
+[ $failed -eq 0 ] && echo "ok: headless runs"
+exit $failed
