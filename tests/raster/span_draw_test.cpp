@@ -95,7 +95,7 @@ TEST(SpanDraw, HiddenSpanWritesNothingButCounts) {
     }
 }
 
-// The fog scale 1 / 1e38 makes the fog coordinate of an ordinary depth exactly 1, so k = 0.
+// The far bound's fog scale (zero) makes the fog coordinate of an ordinary depth exactly 1, so k = 0.
 TEST(SpanDraw, FogAtOrdinaryDepthKeepsColours) {
     for (bool sse : {false, true}) {
         const SpanResult plain = DrawTestSpan(sse, true);
