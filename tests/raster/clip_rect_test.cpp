@@ -2,7 +2,6 @@
 // the target write inside it and nowhere else, whichever span stages the draw runs, on both paths.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -27,6 +26,7 @@ struct Vertex {
     Color32 diffuse;
     float u, v;
 };
+static_assert(sizeof(Vertex) == 24, "position, colour and one texture set, unpadded");
 
 // Pixel position to the identity-transformed coordinates that the viewport maps onto it.
 Vertex At(float px, float py, Color32 diffuse, float u, float v) {
@@ -81,14 +81,8 @@ protected:
         device->SetTextureStageState(0, TSS_COLORARG2, TA_DIFFUSE);
         device->SetTextureStageState(0, TSS_MAGFILTER, sc.filter);
         device->SetVertexFormat(format);
-        // The stream's stride keeps texture coordinates after the colour even when the format
-        // leaves them out; the fetch reads only what the format names.
-        std::vector<float> stream;
-        for (const Vertex& v : vertices) {
-            const float words[] = {v.x, v.y, v.z, std::bit_cast<float>(v.diffuse), v.u, v.v};
-            stream.insert(stream.end(), words, words + (sc.textured ? 6 : 4));
-        }
-        device->SetStreamSource(0, stream.data(), format, sc.textured ? 24 : 16);
+        // Without a texture the format leaves u and v out, and the fetch skips them by the stride.
+        device->SetStreamSource(0, vertices.data(), format, sizeof(Vertex));
         device->DrawPrimitive(PT_TRIANGLELIST, 0, static_cast<std::uint32_t>(vertices.size() / 3));
         bytesPerPixel = bytes;
     }
