@@ -7,10 +7,16 @@
 
 namespace {
 
-// A file header of 14 bytes, then the 40-byte information header; every field little-endian.
+// A file header of 14 bytes, then the information header; every field little-endian. Windows
+// writes a 40-byte information header (or a longer V4 or V5 one that begins with the same 40 bytes),
+// as Ferrox does; OS/2 2.x writes 16 to 64 bytes with the same fields in the same places, leaving
+// fields out from the end.
 constexpr int kFileHeaderBytes = 14;
 constexpr int kInfoHeaderBytes = 40;
 constexpr int kHeaderBytes = kFileHeaderBytes + kInfoHeaderBytes;
+// OS/2 2.x's shortest header: size, width, height, planes and bit count. OS/2 1.x's 12-byte header
+// (16-bit sizes, 3-byte palette entries) is not read.
+constexpr std::uint32_t kShortestInfoHeaderBytes = 16;
 constexpr std::uint16_t kBmpType = 0x4D42;  // "BM" read as a little-endian word
 constexpr int kMaxPaletteEntries = 256;
 // No picture Ferrox shows comes near this; it keeps a hostile header from asking for gigabytes.
@@ -56,17 +62,20 @@ struct BmpHeader {
     std::uint16_t type;
     std::uint32_t pixelOffset;
     std::uint32_t infoSize;
+    std::int64_t headerEnd;  // file header plus the information header bytes read (at most 40)
     std::int32_t width;
     std::int32_t height;
     std::uint16_t bitCount;
     std::uint32_t compression;
 };
 
-BmpHeader parseHeader(const std::uint8_t* bytes) {
+// bytes holds the headers as read, with the fields a short header leaves out zeroed.
+BmpHeader parseHeader(const std::uint8_t* bytes, std::int64_t headerEnd) {
     BmpHeader header;
     header.type = getLE16(bytes + 0);
     header.pixelOffset = getLE32(bytes + 10);
     header.infoSize = getLE32(bytes + 14);
+    header.headerEnd = headerEnd;
     header.width = std::int32_t(getLE32(bytes + 18));
     header.height = std::int32_t(getLE32(bytes + 22));
     header.bitCount = getLE16(bytes + 28);
@@ -75,24 +84,24 @@ BmpHeader parseHeader(const std::uint8_t* bytes) {
 }
 
 // Only bottom-up (positive height), uncompressed rows of a known bit count are read; the pixel
-// rows must start after the fixed headers and inside the file.
+// rows must start after the headers read and inside the file.
 bool isReadable(const BmpHeader& header, std::int64_t fileBytes) {
     return header.type == kBmpType && header.width > 0 && header.height > 0 && header.compression == 0 &&
            formatFromBitCount(header.bitCount) != UNKNOWN &&
-           std::int64_t{header.width} * header.height <= kMaxPixels && header.pixelOffset >= kHeaderBytes &&
+           std::int64_t{header.width} * header.height <= kMaxPixels && header.pixelOffset >= header.headerEnd &&
            header.pixelOffset <= fileBytes;
 }
 
-// The colour table follows the information header. The header size field is not trusted to
-// describe the header (40 bytes are read whatever it says), but a bigger header (V4, V5) moves
-// the table when the table then still ends before the pixels. Entries the file has no room for
-// before the pixels stay black.
+// The colour table (4 bytes an entry) follows the information header: right after a short OS/2
+// 2.x header, at byte 54 after a 40-byte one. A bigger header (V4, V5, OS/2 2.x's 64 bytes) moves
+// the table when the table then still ends before the pixels; a size field beyond that is not
+// trusted and the table stays at 54. Entries the file has no room for before the pixels stay black.
 bool readPalette(std::FILE* file, long start, const BmpHeader& header, Color32* palette) {
     const int entries = paletteEntriesFor(header.bitCount);
     std::fill(palette, palette + kMaxPaletteEntries, Color32{0});
     if (entries == 0) return true;
 
-    std::int64_t paletteStart = kHeaderBytes;
+    std::int64_t paletteStart = header.headerEnd;
     const std::int64_t biggerHeaderEnd = std::int64_t{kFileHeaderBytes} + header.infoSize;
     if (header.infoSize > kInfoHeaderBytes && biggerHeaderEnd <= header.pixelOffset) paletteStart = biggerHeaderEnd;
     const std::int64_t present = std::min<std::int64_t>(entries, (header.pixelOffset - paletteStart) / 4);
@@ -190,11 +199,17 @@ Image* readBmp(std::FILE* file, int mode) {
     const long start = std::ftell(file);
     if (start < 0) return nullptr;
     const std::int64_t fileBytes = bytesFrom(file, start);
-    if (fileBytes < kHeaderBytes || !seekTo(file, start)) return nullptr;
+    if (fileBytes < kFileHeaderBytes + std::int64_t{kShortestInfoHeaderBytes} || !seekTo(file, start)) return nullptr;
 
-    std::uint8_t headerBytes[kHeaderBytes];
-    if (std::fread(headerBytes, 1, kHeaderBytes, file) != kHeaderBytes) return nullptr;
-    const BmpHeader header = parseHeader(headerBytes);
+    // The size field says how much information header there is to read; fields past it stay zero.
+    std::uint8_t headerBytes[kHeaderBytes] = {};
+    constexpr std::size_t kUpToSize = kFileHeaderBytes + 4;
+    if (std::fread(headerBytes, 1, kUpToSize, file) != kUpToSize) return nullptr;
+    const std::uint32_t infoSize = getLE32(headerBytes + kFileHeaderBytes);
+    if (infoSize < kShortestInfoHeaderBytes) return nullptr;
+    const std::size_t infoBytes = std::min<std::uint32_t>(infoSize, kInfoHeaderBytes);
+    if (std::fread(headerBytes + kUpToSize, 1, infoBytes - 4, file) != infoBytes - 4) return nullptr;
+    const BmpHeader header = parseHeader(headerBytes, kFileHeaderBytes + std::int64_t(infoBytes));
     if (!isReadable(header, fileBytes)) return nullptr;
 
     Color32 palette[kMaxPaletteEntries];

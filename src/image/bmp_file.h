@@ -18,8 +18,10 @@ constexpr int kBmpReadMode = 1;
 Image* loadImageFile(const char* fileName);
 
 // Reads one bitmap starting at the file's current position (all offsets in the file are relative
-// to it). Null for a null file, a mode other than kBmpReadMode, or a file that is not an
-// uncompressed bitmap of sane size. Rows missing from a short file come back zeroed.
+// to it). The information header may be Windows' (40 bytes, or a longer V4 or V5 one) or OS/2 2.x's
+// (16 to 64 bytes; fields a short one leaves out count as zero). Null for a null file, a mode other
+// than kBmpReadMode, an OS/2 1.x file (12-byte header) or any header under 16 bytes, or a file that
+// is not an uncompressed bitmap of sane size. Rows missing from a short file come back zeroed.
 Image* readBmp(std::FILE* file, int mode);
 
 // Creates (or truncates) the named file and writes the image into it. The third argument is

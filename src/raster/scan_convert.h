@@ -8,4 +8,5 @@ class RenderDevice;
 
 // The batch's lanes are sorted top to bottom and carry sx, sy, rhw and premultiplied attributes.
 void ScanConvertBatch(RenderDevice& device, VertexBatch& batch);
+// White lines along every lane's edges, kept inside the clip rectangle like the spans.
 void EdgeOverlay(RenderDevice& device, const VertexBatch& batch);

@@ -13,8 +13,12 @@ inline float ClampPosition(float v, float lo, float hi, float nanResult) {
 }
 
 // Scalar path: v + 0.5 converted in the draw's rounding mode (to nearest, ties to even), which is
-// ceil(v) except on odd whole numbers, where it gives v + 1.
-inline std::int32_t RoundUpScalar(float v) { return _mm_cvtss_si32(_mm_set_ss(v + 0.5f)); }
+// ceil(v) except on odd whole numbers, where it gives v + 1. The sum is formed in double, where it
+// is exact for every clamped position: in float, 0.99999994 + 0.5 would round to 1.5 and convert
+// to 2 instead of 1.
+inline std::int32_t RoundUpScalar(float v) {
+    return _mm_cvtsd_si32(_mm_set_sd(static_cast<double>(v) + 0.5));
+}
 
 // SSE path: ceil of four in-range values, whatever the rounding mode (truncate, then step up where
 // the truncation fell below the value).

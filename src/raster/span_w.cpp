@@ -1,9 +1,7 @@
 // Per-pixel w = 1 / rhw and fog coordinate 1 + w x fogScale for the span, four pixels per group
 // from the span's first pixel (the last group may run up to three entries past the span).
 //
-// Only FogSpan reads the fog coordinates, so a draw without fog skips them. That matters beyond the
-// multiply saved: the plain path's fogScale is the exact 1 / 1e38, a subnormal float, and every
-// product with it takes the processor's slow subnormal path.
+// Only FogSpan reads the fog coordinates, so a draw without fog skips them.
 #include <xmmintrin.h>
 
 #include "raster/span_context.h"

@@ -1,5 +1,6 @@
 // First step of every draw: the processor paths, the viewport matrix, the integer clip rectangle,
 // the four-lane viewport constants (the fog scale among them) and the fog colour.
+#include <cmath>
 #include <xmmintrin.h>
 
 #include "render/lane_copy.h"
@@ -15,13 +16,17 @@ void BuildViewportMatrix(const Viewport& port, Matrix4& matrix) {
                       {port.left + port.halfWidth - 0.5f, port.top + port.halfHeight - 0.5f, port.minZ, 1.0f}}};
 }
 
-// The SSE path takes the hardware's approximate reciprocal; the plain path divides exactly.
+// The SSE path takes the hardware's approximate reciprocal; the plain path divides exactly. A
+// result too small for a normal float becomes zero on both: the SSE instruction flushes it, and the
+// plain path does the same, so that the far bound's reciprocal (1 / 1e38, the fog scale) is zero on
+// both paths rather than a subnormal that would send every fogged pixel down the slow path.
 Lanes Reciprocal(float value, bool ssePath) {
     Lanes result;
     if (ssePath) {
         _mm_store_ps(result.lane, _mm_rcp_ps(_mm_set1_ps(value)));
     } else {
-        SpreadToLanes(1.0f / value, result);
+        const float exact = 1.0f / value;
+        SpreadToLanes(std::fpclassify(exact) == FP_SUBNORMAL ? std::copysign(0.0f, exact) : exact, result);
     }
     return result;
 }

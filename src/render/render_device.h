@@ -156,7 +156,8 @@ struct Viewport {
 };
 
 // Reciprocals of the depth limits, four times over, in the precision of the draw's path (the SSE
-// path's approximate reciprocal); farReciprocal becomes the span context's fogScale. The clippers
+// path's approximate reciprocal), with results too small for a normal float made zero on both paths;
+// farReciprocal (zero: 1 / 1e38 is that small) becomes the span context's fogScale. The clippers
 // test against the Viewport block itself.
 struct alignas(16) LaneClipBounds {
     Lanes minZReciprocal, farReciprocal;

@@ -1,6 +1,7 @@
 #pragma once
 // Position transform and vertex blending of a batch's three corners, in a scalar and an SSE form
-// that compute the same formulas in the same order.
+// that compute the same formulas in the same order: the scalar form forms each sum in extended
+// precision and rounds it once, the SSE form rounds every step.
 //
 // Vertex blending follows Direct3D 8. D3DRS_VERTEXBLEND n = 1, 2 or 3 takes n weights w1..wn from
 // the vertex and n + 1 composite matrices C0..Cn, where Ci = Worldi x View x Projection x

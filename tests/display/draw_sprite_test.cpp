@@ -26,6 +26,11 @@ void RecordBatch(RenderDevice& device, VertexBatch&) {
                          device.stages[0].levels[0].pixels});
 }
 
+// The corners of every batch handed over, as vertex processing left them.
+std::vector<VertexBatch> g_cornerBatches;
+
+void RecordCorners(RenderDevice&, VertexBatch& batch) { g_cornerBatches.push_back(batch); }
+
 class SceneDraws : public WithBitmapResources {
 protected:
     void SetUp() override {
@@ -60,6 +65,40 @@ TEST_F(SceneDraws, EachSpriteSetsItsStateThenDraws) {
         sprite.BuildWorldMatrix(expected);
         device.GetTransform(TS_WORLD0, &world);
         EXPECT_EQ(std::memcmp(&expected, &world, sizeof world), 0) << c.sprite;
+    }
+}
+
+// A sprite is one strip of two triangles over its four vertices (type 5, count 2): the triangle
+// counter grows by 2 and one batch holds (v0, v1, v2) and the strip's second triangle with its
+// winding kept, (v1, v3, v2); the last two lanes are padding at the origin. A fan, a quad or a
+// list over the same vertices would put other corners there.
+TEST_F(SceneDraws, ASpriteIsOneTwoTriangleStrip) {
+    constexpr std::uint32_t kTriangleStatistic = 6;
+    RenderDevice& device = *scene.m_device;
+    g_cornerBatches.clear();
+    device.batchConsumer = RecordCorners;
+    const Sprite& sprite = scene.m_sprites[kLogoSprite];
+    const std::uint64_t trianglesBefore = device.GetStatistic(kTriangleStatistic);
+    ASSERT_EQ(scene.DrawSprite(&scene.m_sprites[kLogoSprite]), 1);
+    EXPECT_EQ(device.GetStatistic(kTriangleStatistic), trianglesBefore + 2);
+    ASSERT_EQ(g_cornerBatches.size(), 1u);
+    const VertexBatch& batch = g_cornerBatches[0];
+    const int strip[2][3] = {{0, 1, 2}, {1, 3, 2}};
+    for (int lane = 0; lane < kBatchLanes; ++lane) {
+        for (int k = 0; k < 3; ++k) {
+            const VertexSlot& corner = batch.corner[k];
+            if (lane < 2) {
+                const SpriteVertex& v = sprite.m_vertices[strip[lane][k]];
+                EXPECT_EQ(corner.x.lane[lane], v.position.x) << "lane " << lane << " corner " << k;
+                EXPECT_EQ(corner.y.lane[lane], v.position.y) << "lane " << lane << " corner " << k;
+                EXPECT_EQ(corner.tex[0][0].lane[lane], v.tex0.x) << "lane " << lane << " corner " << k;
+                EXPECT_EQ(corner.tex[0][1].lane[lane], v.tex0.y) << "lane " << lane << " corner " << k;
+            } else {
+                EXPECT_EQ(corner.x.lane[lane], 0.0f) << "padding lane " << lane;
+                EXPECT_EQ(corner.y.lane[lane], 0.0f) << "padding lane " << lane;
+                EXPECT_EQ(corner.z.lane[lane], 0.0f) << "padding lane " << lane;
+            }
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 // be a consistent image whose every pixel byte is addressable, and must survive a write and a
 // second read with its rows reversed and its bytes unchanged.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -26,9 +27,16 @@ std::int64_t le32(const std::uint8_t* p) {
 }
 
 bool asksForHugeImage(const std::uint8_t* data, std::size_t size) {
-    if (size < 54 || data[0] != 'B' || data[1] != 'M' || le32(data + 30) != 0) return false;
-    const std::int64_t width = le32(data + 18), height = le32(data + 22);
-    const int bits = data[28] | data[29] << 8;
+    // The header as the reader sees it: the information header's size field says how many of its
+    // first 40 bytes are there (OS/2 2.x's short forms hold 16 or more), and the rest count as zero.
+    if (size < 30 || data[0] != 'B' || data[1] != 'M') return false;
+    const std::uint32_t infoSize = std::uint32_t(le32(data + 14));
+    if (infoSize < 16) return false;
+    std::uint8_t header[54] = {};
+    std::memcpy(header, data, std::min<std::size_t>({size, 54, 14 + std::size_t(std::min<std::uint32_t>(infoSize, 40))}));
+    if (le32(header + 30) != 0) return false;
+    const std::int64_t width = le32(header + 18), height = le32(header + 22);
+    const int bits = header[28] | header[29] << 8;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
     if (width <= 0 || height <= 0 || width * height > kReaderPixelLimit) return false;
     return (width * bits + 7) / 8 * height > kMaxFuzzedPixelBytes;

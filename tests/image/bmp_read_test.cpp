@@ -118,8 +118,8 @@ TEST(BmpReadTest, ShortPaletteBeforeThePixelsLeavesTheRestBlack) {
 }
 
 TEST(BmpReadTest, HeaderSizeFieldDoesNotStopReading) {
-    // The size field is not checked: whatever it says, the 40 bytes Ferrox needs are read.
-    for (std::uint32_t infoSize : {0u, 12u, 40u, 108u, 124u, 0xFFFFFFFFu}) {
+    // A size of 40 or more is not trusted to describe the header: the 40 bytes Ferrox needs are read.
+    for (std::uint32_t infoSize : {40u, 64u, 108u, 124u, 0xFFFFFFFFu}) {
         BmpFile file;
         file.infoSize = infoSize;
         file.width = 2;
@@ -128,6 +128,63 @@ TEST(BmpReadTest, HeaderSizeFieldDoesNotStopReading) {
         ImagePtr image = readBytes(file.build());
         ASSERT_NE(image, nullptr) << infoSize;
         EXPECT_EQ(imageRow(image.get(), 0, 6), (Bytes{1, 2, 3, 4, 5, 6})) << infoSize;
+    }
+    // Below 16 bytes no header has the fields Ferrox needs; 12 is OS/2 1.x's, with 16-bit sizes.
+    for (std::uint32_t infoSize : {0u, 4u, 12u, 15u}) {
+        BmpFile file;
+        file.infoSize = infoSize;
+        file.width = 2;
+        file.pixels = {1, 2, 3, 4, 5, 6, 0, 0};
+        file.pixelOffset = 14 + 124;
+        EXPECT_EQ(readBytes(file.build()), nullptr) << infoSize;
+    }
+}
+
+// OS/2 2.x's information headers of 16 to 39 bytes keep the Windows fields in their places and
+// leave the rest out: the colour table starts right after the header, the pixels may start before
+// byte 54, and a compression field the header does not hold counts as none.
+TEST(BmpReadTest, ShortOs2HeadersAreReadWithTheirOwnLayout) {
+    for (std::uint32_t infoSize : {16u, 20u, 24u, 36u}) {
+        SCOPED_TRACE("header of " + std::to_string(infoSize) + " bytes");
+        BmpFile palettised;
+        palettised.infoSize = infoSize;
+        palettised.paletteAfterInfoSize = true;
+        palettised.bitCount = 8;
+        palettised.width = 3;
+        palettised.height = 2;
+        palettised.palette = paletteBytes(256);
+        std::fill(palettised.palette.begin(), palettised.palette.begin() + 4, 0);  // entry 0: black, reserved 0
+        palettised.pixels = {0, 5, 200, 0, 255, 6, 7, 0};
+        ImagePtr image = readBytes(palettised.build());
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->format, PALETTE8);
+        EXPECT_EQ(image->width, 3);
+        EXPECT_EQ(image->height, 2);
+        EXPECT_EQ(image->palette[0], 0xFF000000u);
+        EXPECT_EQ(image->palette[5], opaqueEntry(5));
+        EXPECT_EQ(image->palette[200], opaqueEntry(200));
+        EXPECT_EQ(image->palette[255], opaqueEntry(255));
+        EXPECT_EQ(imageRow(image.get(), 0, 3), (Bytes{0, 5, 200}));
+        EXPECT_EQ(imageRow(image.get(), 1, 3), (Bytes{255, 6, 7}));
+
+        BmpFile truecolour;
+        truecolour.infoSize = infoSize;
+        truecolour.paletteAfterInfoSize = true;
+        truecolour.width = 2;
+        truecolour.pixels = {1, 2, 3, 4, 5, 6, 0, 0};  // at byte 14 + infoSize
+        image = readBytes(truecolour.build());
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->format, R8G8B8);
+        EXPECT_EQ(imageRow(image.get(), 0, 6), (Bytes{1, 2, 3, 4, 5, 6}));
+
+        // Pixels inside the short header, or a compression the header does hold, are refused.
+        Bytes overlapping = truecolour.build();
+        putLe32(overlapping, 10, 14 + infoSize - 1);
+        EXPECT_EQ(readBytes(overlapping), nullptr);
+        if (infoSize >= 20) {
+            truecolour.compression = 1;
+            EXPECT_EQ(readBytes(truecolour.build()), nullptr);
+        }
     }
 }
 

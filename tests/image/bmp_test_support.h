@@ -46,7 +46,8 @@ inline void putLe16(Bytes& bytes, std::size_t at, std::uint32_t value) {
 
 // A bitmap file described field by field; build() lays out the headers, the palette bytes right
 // after the 40-byte information header (or after infoSize bytes when paletteAfterInfoSize), and
-// the pixel bytes at pixelOffset (54 + palette when 0).
+// the pixel bytes at pixelOffset (54 + palette when 0). An information header shorter than 40
+// bytes holds only the fields that fit in infoSize bytes, as OS/2 2.x writes them.
 struct BmpFile {
     std::uint16_t type = 0x4D42;
     std::uint32_t infoSize = 40;
@@ -62,15 +63,18 @@ struct BmpFile {
     Bytes build() const {
         const std::size_t paletteStart = paletteAfterInfoSize ? 14 + infoSize : 54;
         const std::size_t offset = pixelOffset != 0 ? pixelOffset : paletteStart + palette.size();
-        Bytes bytes(std::max(paletteStart + palette.size(), offset), 0);
-        putLe16(bytes, 0, type);
-        putLe32(bytes, 10, std::uint32_t(offset));
-        putLe32(bytes, 14, infoSize);
-        putLe32(bytes, 18, std::uint32_t(width));
-        putLe32(bytes, 22, std::uint32_t(height));
-        putLe16(bytes, 26, 1);
-        putLe16(bytes, 28, bitCount);
-        putLe32(bytes, 30, compression);
+        Bytes header(54, 0);
+        putLe16(header, 0, type);
+        putLe32(header, 10, std::uint32_t(offset));
+        putLe32(header, 14, infoSize);
+        putLe32(header, 18, std::uint32_t(width));
+        putLe32(header, 22, std::uint32_t(height));
+        putLe16(header, 26, 1);
+        putLe16(header, 28, bitCount);
+        putLe32(header, 30, compression);
+        const std::size_t headerBytes = infoSize >= 40 ? 54 : 14 + std::max<std::size_t>(infoSize, 4);
+        Bytes bytes(std::max({headerBytes, paletteStart + palette.size(), offset}), 0);
+        std::copy(header.begin(), header.begin() + std::ptrdiff_t(headerBytes), bytes.begin());
         std::copy(palette.begin(), palette.end(), bytes.begin() + std::ptrdiff_t(paletteStart));
         bytes.resize(offset);
         bytes.insert(bytes.end(), pixels.begin(), pixels.end());

@@ -1,6 +1,7 @@
 // Writing bitmaps: the header fields, row order and padding of every stored bit count, round trips
 // through the reader, writing in the middle of a file, and images or files that cannot be written.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -130,9 +131,12 @@ TEST(BmpWriteTest, WritingAtAnOffsetKeepsOffsetsRelativeAndEndsAfterTheBitmap) {
     EXPECT_EQ(std::ftell(file.get()), long(before.size() + alone.size()));
     std::fwrite(after.data(), 1, after.size(), file.get());
 
-    Bytes expected = before;
-    expected.insert(expected.end(), alone.begin(), alone.end());
-    expected.insert(expected.end(), after.begin(), after.end());
+    // Sized once and filled by copies: GCC 12 at -O3 misreads insert's growth of a 37-byte vector
+    // as a write past its end (-Warray-bounds).
+    Bytes expected(before.size() + alone.size() + after.size());
+    auto next = std::copy(before.begin(), before.end(), expected.begin());
+    next = std::copy(alone.begin(), alone.end(), next);
+    std::copy(after.begin(), after.end(), next);
     EXPECT_EQ(contentsOf(file.get()), expected);
 
     std::fseek(file.get(), long(before.size()), SEEK_SET);

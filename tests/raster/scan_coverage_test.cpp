@@ -1,5 +1,6 @@
 // Which pixels a triangle covers on each path: scan-line and pixel rounding, the choice of the left
 // edge, horizontal top edges, span statistics, and triangles that draw nothing.
+#include <cmath>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -125,6 +126,40 @@ TEST(ScanCoverage, DegenerateAndExtremeTriangles) {
         EXPECT_EQ(DrawOne({"all above", {{1, -9e20f, 1}, {7, -5e20f, 1}, {1, -1e20f, 1}}, sse, {}}), nothing)
             << sse;
         EXPECT_EQ(DrawOne({"all below", {{1, 1e20f, 1}, {7, 2e20f, 1}, {1, 3e20f, 1}}, sse, {}}), nothing) << sse;
+    }
+}
+
+// A vertex or edge just below a whole number N covers line or column N on both paths: the scalar
+// path's x + 0.5 must be rounded once (0.99999994 + 0.5 in float is 1.5, which would round to 2).
+TEST(ScanCoverage, PositionsJustBelowWholeNumbersStartOnThatNumber) {
+    for (int whole : {1, 2, 4, 2049, 4096}) {
+        const float below = std::nextafter(static_cast<float>(whole), 0.0f);
+        for (bool sse : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "just below " << whole << (sse ? ", sse" : ", scalar"));
+            auto device = MakeScanDevice(sse);
+            DrawRounding rounding(sse);
+            {  // A top vertex just below line N: triangle setup starts on line N.
+                ResetSpanContext(sse, device.get());
+                SpanTarget target(4, whole + 4);
+                VertexBatch batch = EmptyBatch();
+                SetLane(batch, 0, {{0.25f, below, 1}, {3.75f, below, 1}, {0.25f, whole + 3.5f, 1}});
+                ScanConvertBatch(*device, batch);
+                const std::vector<std::string> rows = target.Coverage();
+                EXPECT_EQ(rows[whole - 1], "....");
+                EXPECT_NE(rows[whole], "....");
+            }
+            {  // A left edge just below column N: each line's span starts at column N.
+                ResetSpanContext(sse, device.get());
+                SpanTarget target(whole + 4, 4);
+                VertexBatch batch = EmptyBatch();
+                SetLane(batch, 0, {{below, 0.25f, 1}, {whole + 3.75f, 0.25f, 1}, {below, 3.75f, 1}});
+                ScanConvertBatch(*device, batch);
+                for (int y = 1; y < 3; ++y) {
+                    EXPECT_EQ(target.Pixel(whole - 1, y), kBackground) << "line " << y;
+                    EXPECT_NE(target.Pixel(whole, y), kBackground) << "line " << y;
+                }
+            }
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 // ordinary depth leaves colours alone, and long spans are cut to the arrays.
 #include <gtest/gtest.h>
 
+#include "render/texel_fetch.h"
 #include "scan_test_support.h"
 
 namespace {
@@ -75,6 +76,73 @@ TEST(SpanDraw, TrimKeepsEachPixelsOwnW) {
     }
 }
 
+// A 16 x 16 texture whose texels all differ, bound to stage 0 as the stage compilation binds level 0.
+struct StageTexture {
+    std::vector<Color32> texels = std::vector<Color32>(16 * 16);
+
+    StageTexture() {
+        for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | static_cast<Color32>(i * 0x010307u);
+    }
+    void Bind() const {
+        StageSampling& s = g_spanContext.sampling[0];
+        for (int k = 0; k < 4; ++k) {
+            s.width[k] = 16.0f;
+            s.height[k] = 16.0f;
+            s.columnMask[k] = 15;
+            s.rowMask[k] = 15 * 16;
+            s.one[k] = 1;
+            s.rowLength[k] = 16;
+            s.zero[k] = 0;
+            s.log2Width[k] = k == 0 ? 4 : 0;
+        }
+        s.pixels = texels.data();
+    }
+};
+
+// The span above with w changing along it, its colour modulated by stage 0's texels: point sampled
+// or bilinear, u and v (x rhw) stepping by fractions of a texel.
+SpanResult DrawTexturedSpan(bool sse, bool trim, bool bilinear) {
+    static const StageTexture texture;
+    ResetSpanContext(sse);
+    SpanContext& c = g_spanContext;
+    c.depthTrimEnable = trim ? 1 : 0;
+    SpanTarget target(kWidth, 1);
+    PrepareSpan(target, 0.25f);
+    texture.Bind();
+    c.interpolateTex[0] = 1;
+    c.stageFetch[0] = bilinear ? BilinearFetchRoutine(0, sse) : PointFetchRoutine(0, sse);
+    c.stageOp[0] = ColorOpRoutine(TOP_MODULATE, sse);
+    c.stageArg1Base[0] = c.texelArray;
+    c.stageArg2Base[0] = c.diffuseArray;
+    for (int j = 0; j < 4; ++j) {
+        c.diffuseStart[CH_G][j] = c.diffuseStart[CH_B][j] = 127.5f;
+        c.texStart[0][0][j] = 0.3f + 0.37f * static_cast<float>(j);
+        c.texStart[0][1][j] = 0.2f + 0.23f * static_cast<float>(j);
+        c.texStep4[0][0][j] = 4 * 0.37f;
+        c.texStep4[0][1][j] = 4 * 0.23f;
+    }
+    DrawRounding rounding(sse);
+    DrawSpan();
+    return {target.Colors(), target.Depths(), g_spanContext.spanStart, g_spanContext.spanTrim};
+}
+
+// A texture stage behind the depth trim fetches, at every pixel it writes, the texel the untrimmed
+// span fetches there: its coordinates start where the trim moved the span's start, and its w is the
+// pixel's own.
+TEST(SpanDraw, TrimmedSpanFetchesTheUntrimmedSpansTexels) {
+    for (bool sse : {false, true}) {
+        for (bool bilinear : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << (bilinear ? "bilinear" : "point") << (sse ? " sse" : " scalar"));
+            const SpanResult trimmed = DrawTexturedSpan(sse, true, bilinear);
+            const SpanResult untrimmed = DrawTexturedSpan(sse, false, bilinear);
+            EXPECT_EQ(trimmed.spanTrim, 4);
+            EXPECT_EQ(trimmed.color, untrimmed.color);
+            EXPECT_EQ(trimmed.depth, untrimmed.depth);
+            for (int x = kStart + 5; x + 1 < kEnd; ++x) EXPECT_NE(trimmed.color[x], trimmed.color[x + 1]) << x;
+        }
+    }
+}
+
 TEST(SpanDraw, HiddenSpanWritesNothingButCounts) {
     for (bool sse : {false, true}) {
         ResetSpanContext(sse);
@@ -95,7 +163,7 @@ TEST(SpanDraw, HiddenSpanWritesNothingButCounts) {
     }
 }
 
-// The fog scale 1 / 1e38 makes the fog coordinate of an ordinary depth exactly 1, so k = 0.
+// The far bound's fog scale (zero) makes the fog coordinate of an ordinary depth exactly 1, so k = 0.
 TEST(SpanDraw, FogAtOrdinaryDepthKeepsColours) {
     for (bool sse : {false, true}) {
         const SpanResult plain = DrawTestSpan(sse, true);

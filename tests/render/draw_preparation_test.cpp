@@ -1,3 +1,4 @@
+#include <cmath>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -79,26 +80,32 @@ TEST(DrawPreparationTest, ClipRectangleStaysInsideBothBuffers) {
     EXPECT_EQ(Span().clipBottom, Span().clipTop);
 }
 
+// The fog scale is the reciprocal of the far bound on both paths, and the same on both: 1 / 1e38 is
+// too small for a normal float, so it is zero (the SSE reciprocal flushes such results), never the
+// subnormal that would put every fogged pixel on the processor's slow path.
 TEST(DrawPreparationTest, FogConstantsOnBothPaths) {
     PreparedDevice prepared;
     RenderDevice& device = *prepared.device;
     device.SetRenderState(RS_FOGCOLOR, 0x80402010u);
-    prepared.Prepare();  // plain path: exact reciprocal
-    for (float scale : Span().fogScale) EXPECT_EQ(scale, 1.0f / 1e38f);
+    device.SetRenderState(RS_PROCESSORPATH, 2);
+    prepared.Prepare();
+    if (!prepared.Sse()) GTEST_SKIP() << "needs SSE";
+    const float sseScale = Span().fogScale[0];
+    EXPECT_EQ(Span().fogColor[1], 0x20);
+    EXPECT_EQ(Span().fogColor[2], 0x40);
+
+    device.SetRenderState(RS_PROCESSORPATH, 0);
+    prepared.Prepare();
+    ASSERT_FALSE(prepared.Sse());
+    for (float scale : Span().fogScale) {
+        EXPECT_EQ(BitsFromFloat(scale), BitsFromFloat(sseScale));
+        EXPECT_NE(std::fpclassify(scale), FP_SUBNORMAL) << scale;
+        EXPECT_EQ(1.0f + 1e30f * scale, 1.0f);  // the far bound leaves every depth unfogged
+    }
     const bool mmx = device.mmxPath != 0;
     EXPECT_EQ(device.fogColor, 0x80402010u);
     EXPECT_EQ(Span().fogColor[0], mmx ? 0x10 : 0);
     EXPECT_EQ(Span().fogColor[3], mmx ? 0x80 : 0);
-
-    device.SetRenderState(RS_PROCESSORPATH, 2);
-    prepared.Prepare();
-    if (!prepared.Sse()) GTEST_SKIP() << "needs SSE";
-    for (float scale : Span().fogScale) {
-        EXPECT_EQ(scale, Span().fogScale[0]);
-        EXPECT_EQ(1.0f + 1000.0f * scale, 1.0f);  // the far bound leaves ordinary depths unfogged
-    }
-    EXPECT_EQ(Span().fogColor[1], 0x20);
-    EXPECT_EQ(Span().fogColor[2], 0x40);
 }
 
 TEST(DrawPreparationTest, SamplingBlockOfANonPowerOfTwoTexture) {

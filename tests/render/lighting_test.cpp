@@ -1,5 +1,8 @@
 #include "render/lighting.h"
 
+#include <cmath>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "vertex_test_support.h"
@@ -16,28 +19,44 @@ struct LightCase {
     float a, r, g, b;  // expected colour for the vertex colour (200, 100, 80, 40)
 };
 
-void SetNormalAndColor(VertexBatch& batch, const LightCase& t) {
-    for (VertexSlot& c : batch.corner) {
+// Each lane gets its own case and each corner and lane its own colour, so that a lane or a corner
+// lit with another's normal or colour shows: lane l holds case (first + l) % count, its normal
+// scaled by k + 1 on corner k (lighting divides by the length, so the factor stays), and the vertex
+// colour (200, 100, 80, 40) scaled by ColorScale(k, l).
+float ColorScale(int corner, int lane) { return 1.0f - 0.0625f * static_cast<float>(4 * corner + lane); }
+
+const LightCase& LaneCase(const std::vector<LightCase>& cases, int first, int lane) {
+    return cases[static_cast<std::size_t>(first + lane) % cases.size()];
+}
+
+void SetNormalsAndColors(VertexBatch& batch, const std::vector<LightCase>& cases, int first) {
+    const float base[4] = {200, 100, 80, 40};
+    for (int k = 0; k < 3; ++k) {
+        VertexSlot& c = batch.corner[k];
         for (int l = 0; l < kBatchLanes; ++l) {
-            c.nx.lane[l] = t.nx;
-            c.ny.lane[l] = t.ny;
-            c.nz.lane[l] = t.nz;
-            c.diffuse[CH_A].lane[l] = 200;
-            c.diffuse[CH_R].lane[l] = 100;
-            c.diffuse[CH_G].lane[l] = 80;
-            c.diffuse[CH_B].lane[l] = 40;
+            const LightCase& t = LaneCase(cases, first, l);
+            const float length = static_cast<float>(k + 1);
+            c.nx.lane[l] = t.nx * length;
+            c.ny.lane[l] = t.ny * length;
+            c.nz.lane[l] = t.nz * length;
+            for (int ch = 0; ch < 4; ++ch) c.diffuse[ch].lane[l] = base[ch] * ColorScale(k, l);
         }
     }
 }
 
-void ExpectColor(const VertexBatch& batch, const LightCase& t, float tolerance) {
-    const float expected[4] = {t.a, t.r, t.g, t.b};
-    for (const VertexSlot& c : batch.corner)
-        for (int ch = 0; ch < 4; ++ch)
-            for (int l = 0; l < kBatchLanes; ++l) {
-                EXPECT_FALSE(std::isnan(c.diffuse[ch].lane[l])) << t.what;
-                EXPECT_NEAR(c.diffuse[ch].lane[l], expected[ch], tolerance) << t.what << " channel " << ch;
+void ExpectColors(const VertexBatch& batch, const std::vector<LightCase>& cases, int first, float tolerance) {
+    for (int k = 0; k < 3; ++k) {
+        for (int l = 0; l < kBatchLanes; ++l) {
+            const LightCase& t = LaneCase(cases, first, l);
+            const float expected[4] = {t.a, t.r, t.g, t.b};
+            for (int ch = 0; ch < 4; ++ch) {
+                const float value = batch.corner[k].diffuse[ch].lane[l];
+                EXPECT_FALSE(std::isnan(value)) << t.what;
+                EXPECT_NEAR(value, expected[ch] * ColorScale(k, l), tolerance)
+                    << t.what << ", corner " << k << " lane " << l << " channel " << ch;
             }
+        }
+    }
 }
 
 void LightOnPath(RenderDevice& device, VertexBatch& batch, bool sse) {
@@ -47,9 +66,21 @@ void LightOnPath(RenderDevice& device, VertexBatch& batch, bool sse) {
     LightBatch(device, batch);
 }
 
+// Lights every rotation of the cases over the four lanes on the path and checks each.
+void ExpectLighting(RenderDevice& device, const std::vector<LightCase>& cases, bool sse, float tolerance) {
+    SCOPED_TRACE(sse ? "sse" : "scalar");
+    for (int first = 0; first < static_cast<int>(cases.size()); ++first) {
+        alignas(16) VertexBatch batch;
+        FillBatch(batch, 0.0f);
+        SetNormalsAndColors(batch, cases, first);
+        LightOnPath(device, batch, sse);
+        ExpectColors(batch, cases, first, tolerance);
+    }
+}
+
 TEST(LightingTest, DefaultLightScalesByTheCosineWithABlueFloorOnBothPaths) {
     // Light 0 after reset: direction (0, 0, 1), diffuse (1, 1, 1, 1), ambient (1, 0, 0, 0.25).
-    const LightCase cases[] = {
+    const std::vector<LightCase> cases = {
         {"facing the light", 0, 0, 1, 200, 100, 80, 40},
         {"long normal facing the light", 0, 0, 2.5f, 200, 100, 80, 40},
         {"at 0.8", 0, 3, 4, 200, 80, 64, 40},                     // blue: min(1, 0.8 + 0.25)
@@ -62,19 +93,12 @@ TEST(LightingTest, DefaultLightScalesByTheCosineWithABlueFloorOnBothPaths) {
     for (bool sse : {false, true}) {
         auto device = MakeDevice();
         device->SetVertexFormat(VF_XYZ | VF_NORMAL | VF_DIFFUSE);
-        for (const LightCase& t : cases) {
-            SCOPED_TRACE(sse ? "sse" : "scalar");
-            alignas(16) VertexBatch batch;
-            FillBatch(batch, 0.0f);
-            SetNormalAndColor(batch, t);
-            LightOnPath(*device, batch, sse);
-            ExpectColor(batch, t, sse ? kSseTolerance : 1e-4f);
-        }
+        ExpectLighting(*device, cases, sse, sse ? kSseTolerance : 1e-4f);
     }
 }
 
 TEST(LightingTest, DiffuseAndAmbientBlocksPlayTheirOwnPartsPerChannel) {
-    const LightCase cases[] = {
+    const std::vector<LightCase> cases = {
         // k = 1: factors min(1, D + E) = (1, 0.6, 0.7, 0.8)
         {"facing", 0, 0, -1, 200, 60, 56, 32},
         // k = 0: factors min(1, E) = (0.5, 0.1, 0.2, 0.3)
@@ -87,19 +111,13 @@ TEST(LightingTest, DiffuseAndAmbientBlocksPlayTheirOwnPartsPerChannel) {
         device->SetLightAmbient(0, 0.5f, 0.1f, 0.2f, 0.3f);
         device->SetLightSpecular(0, 9.0f, 9.0f, 9.0f, 9.0f);  // takes no part
         device->SetLightDirection(0, 0.0f, 0.0f, -3.0f);       // normalised when set
-        for (const LightCase& t : cases) {
-            SCOPED_TRACE(sse ? "sse" : "scalar");
-            alignas(16) VertexBatch batch;
-            FillBatch(batch, 0.0f);
-            SetNormalAndColor(batch, t);
-            LightOnPath(*device, batch, sse);
-            ExpectColor(batch, t, sse ? kSseTolerance : 1e-4f);
-        }
+        ExpectLighting(*device, cases, sse, sse ? kSseTolerance : 1e-4f);
     }
 }
 
 TEST(LightingTest, ColoursStayWhenLightingIsOffOrTheFormatHasNoNormals) {
-    const LightCase unchanged = {"unchanged", 0, 0, -1, 200, 100, 80, 40};
+    const std::vector<LightCase> unchanged = {{"unchanged", 0, 0, -1, 200, 100, 80, 40},
+                                              {"unchanged, facing", 0, 0, 1, 200, 100, 80, 40}};
     struct Setting {
         std::uint32_t lighting;
         VertexFormat format;
@@ -109,11 +127,7 @@ TEST(LightingTest, ColoursStayWhenLightingIsOffOrTheFormatHasNoNormals) {
             auto device = MakeDevice();
             device->SetRenderState(RS_LIGHTING, s.lighting);
             device->SetVertexFormat(s.format);
-            alignas(16) VertexBatch batch;
-            FillBatch(batch, 0.0f);
-            SetNormalAndColor(batch, unchanged);
-            LightOnPath(*device, batch, sse);
-            ExpectColor(batch, unchanged, 0.0f);
+            ExpectLighting(*device, unchanged, sse, 0.0f);
         }
     }
 }

@@ -68,6 +68,24 @@ TEST(Matrix4Test, MultiplyComposesOnTheRightAndAllowsSelf) {
     ExpectRow(t, 3, 2, 4, 6, 1);
 }
 
+// Each element is one extended-precision sum rounded once, as in Vec3::Dot: 1e8 + n - 1e8 keeps n,
+// where float steps would round 1e8 + n to a multiple of 8 first.
+TEST(Matrix4Test, MultiplyRoundsEachElementsExtendedSumOnce) {
+    Matrix4 a, b;
+    for (int r = 0; r < 4; ++r) {
+        const float row[4] = {1e8f, static_cast<float>(r + 1), -1e8f, 0.5f};
+        const float column[4] = {1.0f, static_cast<float>(r + 1), 1.0f, 1.0f};  // column r of b
+        for (int k = 0; k < 4; ++k) {
+            a.m[r][k] = row[k];
+            b.m[k][r] = column[k];
+        }
+    }
+    a.Multiply(b);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(a.m[r][c], static_cast<float>((r + 1) * (c + 1)) + 0.5f) << "[" << r << "][" << c << "]";
+}
+
 TEST(Matrix4Test, TranslateThenScaleScalesTheTranslation) {
     Matrix4 m = Identity();
     m.Translate(50.0f, 60.0f, 70.0f);

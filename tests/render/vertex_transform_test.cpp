@@ -171,6 +171,46 @@ TEST(VertexTransformTest, BlendingWeighsEachCompositeAndGivesTheRestToTheLast) {
     }
 }
 
+// The scalar form forms each output's extended-precision sum and rounds it once, as the matrix
+// product does; the SSE form rounds every product and sum. With X = x + y - z and lane l at
+// x = z = 1e8, y = l + 1, single rounding keeps l + 1, while float steps first round 1e8 + y back
+// to 1e8. Blending's weighted sum takes the same single rounding: 0.5 C0 + 0.5 C1 + 0.25 C2 +
+// (-0.25) C3 of (1e8, y, -1e8, 0) x 2 gives y again.
+TEST(VertexTransformTest, ScalarFormRoundsEachSumOnceTheSseFormEachStep) {
+    auto device = MakeDevice();
+    device->viewportMatrix.Identity();
+    const Matrix4 sumXYminusZ = Rows({{1, 0, 0, 0}, {1, 0, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}});
+    device->SetTransform(TS_WORLD0, sumXYminusZ);
+    device->SetTransform(TS_WORLD0 + 1, Rows({{0, 0, 0, 0}, {2, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}}));
+    device->SetTransform(TS_WORLD0 + 2, Rows({{0, 0, 0, 0}, {0, 0, 0, 0}, {-4, 0, 0, 0}, {0, 0, 0, 1}}));
+    device->SetTransform(TS_WORLD0 + 3, Rows({{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}}));
+    for (std::uint32_t blend : {0u, 3u}) {
+        device->SetRenderState(RS_VERTEXBLEND, blend);
+        // Without blending C0 gives x + y - z; blended, C0 is scaled so that 0.5 C0 gives 1e8 + 0.5 y.
+        device->SetTransform(TS_WORLD0, blend == 0 ? sumXYminusZ : Rows({{2, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}}));
+        device->PrepareTransforms();
+        for (bool sse : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "blend " << blend << (sse ? " sse" : " scalar"));
+            alignas(16) VertexBatch batch;
+            FillBatch(batch, 0.0f);
+            for (VertexSlot& c : batch.corner) {
+                for (int l = 0; l < kBatchLanes; ++l) {
+                    c.x.lane[l] = 1e8f;
+                    c.y.lane[l] = static_cast<float>(l + 1);
+                    c.z.lane[l] = 1e8f;
+                    c.w1.lane[l] = 0.5f;
+                    c.w2.lane[l] = 0.5f;
+                    c.w3.lane[l] = 0.25f;
+                }
+            }
+            Transform(*device, batch, sse);
+            for (int k = 0; k < 3; ++k)
+                for (int l = 0; l < kBatchLanes; ++l)
+                    EXPECT_EQ(batch.corner[k].X.lane[l], sse ? 0.0f : static_cast<float>(l + 1)) << "corner " << k << " lane " << l;
+        }
+    }
+}
+
 struct FlatCase {
     float a, r, g, b;
     Color32 packed;
