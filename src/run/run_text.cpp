@@ -9,11 +9,12 @@
 std::string FormatRunTime(double seconds, bool tenths) {
     const double valid = std::isfinite(seconds) && seconds > 0 ? std::min(seconds, 9.0e15) : 0.0;
     const auto total = static_cast<long long>(std::trunc(valid));
-    char text[40];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
-    std::string result = text;
-    if (tenths) result += "." + std::to_string(static_cast<int>((valid - static_cast<double>(total)) * 10.0));
-    return result;
+    char text[48];
+    const int length = std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    if (tenths && length > 0)
+        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), ".%d",
+                      static_cast<int>((valid - static_cast<double>(total)) * 10.0));
+    return text;
 }
 
 std::string FormatDigest(std::uint64_t digest) {
