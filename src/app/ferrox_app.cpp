@@ -64,7 +64,7 @@ constexpr int kStartClientWidth = 320;
 constexpr int kStartClientHeight = 240;
 }  // namespace
 
-CFerroxApp::CFerroxApp() : CWinApp(nullptr) {}
+CFerroxApp::CFerroxApp() : CWinApp(nullptr) { m_desktopEntry = "dev.ferrox.Ferrox"; }
 
 CFerroxApp::~CFerroxApp() = default;
 

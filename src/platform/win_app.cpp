@@ -120,6 +120,7 @@ int AfxWinMain(int argc, char** argv, const ResourceTable& resources, const WinM
     QApplication toolkit(argc, argv);
     // The program ends when its main window is destroyed, not when windows are hidden.
     QApplication::setQuitOnLastWindowClosed(false);
+    if (!app->m_desktopEntry.empty()) QGuiApplication::setDesktopFileName(QString::fromStdString(app->m_desktopEntry));
     if (!app->InitInstance()) {
         app->ExitInstance();
         AfxSetResourceTable(nullptr);

@@ -36,6 +36,9 @@ public:
 
     CFrameWnd* m_pMainWnd = nullptr;
     std::string m_appName;
+    // The installed desktop entry's id (without ".desktop"), so the desktop finds the program's
+    // icon and name for its windows; empty: none.
+    std::string m_desktopEntry;
 };
 
 CWinApp* AfxGetApp();

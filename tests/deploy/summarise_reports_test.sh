@@ -25,8 +25,8 @@ run "$data/reports"
 echo "$out"
 [ "$status" -eq 2 ] || fail "a machine with errors: status $status, want 2"
 grep -qx 'Machines: 3' <<<"$out" || fail "want 3 machines"
-grep -qx 'Verdicts: errors 1, pass 2' <<<"$out" || fail "want 2 pass and 1 errors"
-grep -qE '^  node02  errors: 3 errors on processors 3, 5  \(Intel' <<<"$out" ||
+grep -qx 'Verdicts: failed 1, passed 2' <<<"$out" || fail "want 2 passed and 1 failed"
+grep -qE '^  node02  failed: 3 errors on processors 3, 5  \(Intel' <<<"$out" ||
     fail "node02 with processors 3 and 5 and 3 errors is not named"
 grep -q 'node01\|node03' <<<"$(grep -A9 '^Failing:' <<<"$out")" && fail "a passing machine is listed as failing"
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The installed bash completion offers exactly the options the manual page documents, and for the
+# The installed bash completion offers exactly the options the manual page documents and the
+# program accepts, and for the
 # options with a fixed set of values (--priority, --load) exactly the values it lists; it also
 # completes the way a user types: a prefix, a value after a space, a value after "=".
 # Usage: completion_matches_manual.sh STAGE_DIR
@@ -31,6 +32,13 @@ offered=$(offers --)
 if [ "$documented" != "$offered" ]; then
     fail "the completion and the manual page list different options:"
     diff <(echo "$documented") <(echo "$offered") | sed -n 's/^</  only in the manual:/p; s/^>/  only in the completion:/p'
+fi
+
+# The program itself accepts exactly these options.
+program=$(QT_QPA_PLATFORM=offscreen "$stage/usr/bin/ferrox" --help | grep -oE -- '^ *--[a-z-]+' | tr -d ' ' | sort -u)
+if [ "$documented" != "$program" ]; then
+    fail "ferrox --help and the manual page list different options:"
+    diff <(echo "$documented") <(echo "$program") | sed -n 's/^</  only in the manual:/p; s/^>/  only in ferrox --help:/p'
 fi
 
 # Values listed in the manual as ".BR --option " " a | b | c".
