@@ -14,6 +14,7 @@
 #include "platform/resources.h"
 #include "platform/shell.h"
 #include "platform/win32/frame_widget.h"
+#include "platform/win32/menu_handle.h"
 
 namespace {
 

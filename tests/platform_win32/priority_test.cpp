@@ -1,8 +1,6 @@
 // The Win32 priority mapping: the realtime class never reaches Windows, every other pair does as
 // it is, and the getters return the values last set.
 
-#include "platform/win32/windows_api.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -9,6 +9,7 @@
 
 #include "platform/priority.h"
 #include "platform/thread.h"
+#include "platform/window_defs.h"
 
 namespace {
 
@@ -85,7 +86,9 @@ TEST(Win32ThreadTest, SuspendThreadReturnsOnlyOnceTheWorkerHasStopped) {
         }
         WaitForProgress(worker);
         Finish(worker, thread);
-        if (callPlatform) EXPECT_GT(worker.pings.load(), 0);
+        if (callPlatform) {
+            EXPECT_GT(worker.pings.load(), 0);
+        }
     }
     SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
 }
