@@ -209,11 +209,14 @@ TEST(BmpWriteTest, FailedWritesReportFalse) {
     EXPECT_EQ(contentsOf(path.c_str()), existing);
     std::remove(path.c_str());
 
-    // A full device takes buffered writes and fails them only when they are flushed.
+    // A full device takes buffered writes and fails them only when they are flushed. Linux has
+    // one; a Windows build under Wine can open the same path but never sees it fail.
+#ifdef __linux__
     FilePtr full(std::fopen("/dev/full", "wb"));
     if (full) {
         EXPECT_FALSE(writeBmp(full.get(), image.get()));
     }
+#endif
 }
 
 TEST(BmpWriteTest, SaveCreatesAFileAnewAndLoadReadsIt) {

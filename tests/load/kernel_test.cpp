@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "load/sse_kernel.h"
 #include "load/x87_kernel.h"
@@ -24,13 +25,17 @@ std::uint64_t Bits(double value) {
     return bits;
 }
 
-struct FreeDeleter {
-    void operator()(void* memory) const { std::free(memory); }
+// The work area's 2048-byte alignment through aligned operator new: Windows' C library has no
+// std::aligned_alloc.
+constexpr std::align_val_t kWorkAreaAlignment{2048};
+
+struct AlignedDeleter {
+    void operator()(double* memory) const { ::operator delete(memory, kWorkAreaAlignment); }
 };
 
 struct SseData {
-    std::unique_ptr<double, FreeDeleter> workArea{
-        static_cast<double*>(std::aligned_alloc(2048, kSseWorkAreaDoubles * sizeof(double)))};
+    std::unique_ptr<double, AlignedDeleter> workArea{
+        static_cast<double*>(::operator new(kSseWorkAreaDoubles * sizeof(double), kWorkAreaAlignment))};
     alignas(16) std::uint32_t v0[4];
     alignas(16) std::uint32_t v1[4];
 

@@ -1,0 +1,213 @@
+// Thread creation, the thread objects and the table of thread records, over Win32 threads.
+
+#include "platform/win32/windows_api.h"
+
+#include <unordered_map>
+
+#include "platform/priority.h"
+#include "platform/win32/kernel_calls.h"
+#include "platform/win32/thread_registry.h"
+
+namespace {
+
+// Big enough for the load kernels' 256 KiB work areas (reserved; committed as used).
+constexpr SIZE_T kDefaultStackBytes = 4u << 20;
+
+constexpr std::uintptr_t kCurrentProcessHandle = static_cast<std::uintptr_t>(-1);
+constexpr std::uintptr_t kCurrentThreadHandle = static_cast<std::uintptr_t>(-2);
+
+struct Registry {
+    std::mutex lock;
+    std::unordered_map<DWORD, ThreadRef> threads;
+};
+
+// Never destroyed: threads may still end while the process shuts down.
+Registry& TheRegistry() {
+    static Registry* registry = new Registry;
+    return *registry;
+}
+
+// A started thread's own record (a plain pointer: nothing to destroy at thread exit).
+thread_local ThreadRecord* t_record = nullptr;
+
+DWORD IdFromHandle(HANDLE handle) {
+    const auto value = reinterpret_cast<std::uintptr_t>(handle);
+    return value <= 0xFFFFFFFFu ? static_cast<DWORD>(value) : 0;
+}
+
+HANDLE HandleFromId(DWORD id) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(id)); }
+
+// The record of id when its flag (an open handle, a running procedure) is set.
+ThreadRef FindRecord(DWORD id, bool ThreadRecord::*flag) {
+    Registry& registry = TheRegistry();
+    SuspendDeferral deferral;
+    std::lock_guard<std::mutex> guard(registry.lock);
+    const auto found = registry.threads.find(id);
+    if (found == registry.threads.end()) return nullptr;
+    std::lock_guard<std::mutex> recordGuard(found->second->lock);
+    return (*found->second).*flag ? found->second : nullptr;
+}
+
+// Drops the table's reference once neither a running procedure nor an open handle needs it.
+void ForgetIfUnused(const ThreadRef& record) {
+    Registry& registry = TheRegistry();
+    SuspendDeferral deferral;
+    std::lock_guard<std::mutex> tableGuard(registry.lock);
+    std::lock_guard<std::mutex> recordGuard(record->lock);
+    if (!record->alive && !record->handleOpen) registry.threads.erase(record->id);
+}
+
+// Runs on the ending thread once its procedure has returned.
+void EndThread(const ThreadRef& record) {
+    CWinThread* selfDeleting = nullptr;
+    {
+        SuspendDeferral deferral;
+        std::lock_guard<std::mutex> guard(record->lock);
+        record->alive = false;
+        if (record->object != nullptr && record->object->m_bAutoDelete) selfDeleting = record->object;
+    }
+    ForgetIfUnused(record);
+    delete selfDeleting;  // closes the handle
+}
+
+struct StartBlock {
+    ThreadRef record;
+    AFX_THREADPROC proc;
+    LPVOID param;
+    HANDLE queueReady;  // set by the thread once its message queue exists
+    HANDLE startGate;   // set by the creator once the thread may run its procedure
+};
+
+Win32DWORD WINAPI ThreadStart(LPVOID argument) {
+    std::unique_ptr<StartBlock> start(static_cast<StartBlock*>(argument));
+    ThreadRef record = start->record;
+    t_record = record.get();
+    // Windows gives a thread its message queue on its first window-manager call; this one makes
+    // it now, before anyone may post to the thread (the method PostThreadMessage documents).
+    Win32MSG message;
+    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    SetEvent(start->queueReady);
+    WaitForNativeObject(start->startGate, kNativeInfinite);
+    CloseHandle(start->queueReady);
+    CloseHandle(start->startGate);
+    const AFX_THREADPROC proc = start->proc;
+    const LPVOID param = start->param;
+    start.reset();
+    proc(param);
+    EndThread(record);
+    t_record = nullptr;
+    return 0;
+}
+
+}  // namespace
+
+ThreadRecord::~ThreadRecord() {
+    if (native != nullptr) CloseHandle(native);
+}
+
+ThreadRef FindThreadByHandle(HANDLE handle) {
+    if (reinterpret_cast<std::uintptr_t>(handle) == kCurrentThreadHandle) {
+        return t_record != nullptr ? FindRecord(t_record->id, &ThreadRecord::alive) : nullptr;
+    }
+    const DWORD id = IdFromHandle(handle);
+    return id != 0 ? FindRecord(id, &ThreadRecord::handleOpen) : nullptr;
+}
+
+ThreadTarget FindThreadTarget(HANDLE handle) {
+    ThreadRef record = FindThreadByHandle(handle);
+    if (record != nullptr) return ThreadTarget{record, record->native};
+    if (reinterpret_cast<std::uintptr_t>(handle) == kCurrentThreadHandle) {
+        return ThreadTarget{nullptr, kernel::CurrentThread()};
+    }
+    return ThreadTarget{};
+}
+
+ThreadRef FindLiveThread(DWORD id) { return FindRecord(id, &ThreadRecord::alive); }
+
+ThreadRecord* CurrentThreadRecordOrNull() { return t_record; }
+
+SuspendDeferral::SuspendDeferral() : m_record(t_record) {
+    if (m_record != nullptr) m_record->platformDepth.fetch_add(1);
+}
+
+SuspendDeferral::~SuspendDeferral() {
+    if (m_record != nullptr) m_record->platformDepth.fetch_sub(1);
+}
+
+CWinThread::CWinThread(AFX_THREADPROC proc, LPVOID param) : m_pfnThreadProc(proc), m_pThreadParams(param) {}
+
+CWinThread::~CWinThread() {
+    ThreadRef record = m_hThread != nullptr ? FindRecord(IdFromHandle(m_hThread), &ThreadRecord::handleOpen) : nullptr;
+    if (record == nullptr) return;
+    {
+        SuspendDeferral deferral;
+        std::lock_guard<std::mutex> guard(record->lock);
+        if (record->object != this) return;
+        record->handleOpen = false;
+        record->object = nullptr;
+    }
+    ForgetIfUnused(record);
+}
+
+CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize, DWORD flags,
+                           void* /*security*/) {
+    if (proc == nullptr) return nullptr;
+    auto record = std::make_shared<ThreadRecord>();
+    int unusedValue = 0;
+    record->threadPriority =
+        MapPriorityToNice(NORMAL_PRIORITY_CLASS, priority, &unusedValue) ? priority : THREAD_PRIORITY_NORMAL;
+    HANDLE queueReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE startGate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (queueReady == nullptr || startGate == nullptr) {
+        if (queueReady != nullptr) CloseHandle(queueReady);
+        if (startGate != nullptr) CloseHandle(startGate);
+        return nullptr;
+    }
+    auto* start = new StartBlock{record, proc, param, queueReady, startGate};
+    Win32DWORD id = 0;
+    const SIZE_T stackBytes = stackSize == 0 ? kDefaultStackBytes : stackSize;
+    HANDLE native = CreateThread(nullptr, stackBytes, ThreadStart, start, STACK_SIZE_PARAM_IS_A_RESERVATION, &id);
+    if (native == nullptr) {
+        delete start;
+        CloseHandle(queueReady);
+        CloseHandle(startGate);
+        return nullptr;
+    }
+    auto* object = new CWinThread(proc, param);
+    record->id = static_cast<DWORD>(id);
+    record->native = native;
+    record->handleOpen = true;
+    record->object = object;
+    object->m_hThread = HandleFromId(record->id);
+    object->m_nThreadID = record->id;
+    {
+        Registry& registry = TheRegistry();
+        SuspendDeferral deferral;
+        std::lock_guard<std::mutex> guard(registry.lock);
+        registry.threads[record->id] = record;
+    }
+    {
+        SuspendDeferral deferral;
+        std::lock_guard<std::mutex> guard(PriorityLock());
+        kernel::SetPriority(native, AppliedThreadPriority(record->threadPriority));
+    }
+    WaitForNativeObject(queueReady, kNativeInfinite);
+    // Created suspended: stopped before the gate opens, so none of the caller's code has run.
+    if ((flags & CREATE_SUSPENDED) != 0) kernel::SuspendUntilStopped(native);
+    SetEvent(startGate);
+    return object;
+}
+
+HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(kCurrentThreadHandle); }
+HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(kCurrentProcessHandle); }
+DWORD GetCurrentThreadId() { return static_cast<DWORD>(kernel::CurrentThreadId()); }
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    ThreadRef record = FindThreadByHandle(handle);
+    if (record == nullptr) return WAIT_FAILED;
+    const Win32DWORD result = WaitForNativeObject(record->native, milliseconds);
+    if (result == WAIT_OBJECT_0) return WAIT_OBJECT_0;
+    return result == WAIT_TIMEOUT ? WAIT_TIMEOUT : WAIT_FAILED;
+}
+
+void Sleep(DWORD milliseconds) { SleepNative(milliseconds); }
