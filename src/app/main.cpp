@@ -10,6 +10,7 @@
 #include "cli/headless_run.h"
 #include "cli/report_output.h"
 #include "load/seconds_clock.h"
+#include "platform/console.h"
 #include "platform/system_info.h"
 
 namespace {
@@ -18,6 +19,7 @@ CFerroxApp theApp;
 }  // namespace
 
 int main(int argc, char** argv) {
+    AttachParentConsole();
     SYSTEM_INFO system{};
     GetSystemInfo(&system);
     CommandLine line;

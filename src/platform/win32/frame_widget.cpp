@@ -3,6 +3,9 @@
 #include "platform/win32/menu_handle.h"
 #include "platform/win32/notify_icons.h"
 #include "platform/win32/paint_target.h"
+#include "platform/win32/termination_window.h"
+#include "platform/termination_signals_internal.h"
+#include "platform/win_app.h"
 
 namespace {
 constexpr wchar_t kWindowClass[] = L"FerroxFrame";
@@ -134,6 +137,13 @@ LRESULT FrameWidget::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         if (message == TaskbarCreatedMessage()) {
             RestoreNotifyIcons(frame);
+            return 0;
+        }
+        if (message == TerminationSignalMessage()) {
+            // Every signal waiting, in order; the application decides what each one does.
+            while (const int signal = ReadTerminationSignal()) {
+                if (CWinApp* app = AfxGetApp()) app->OnTerminationSignal(signal);
+            }
             return 0;
         }
         if (message >= WM_USER && message < 0xC000) return frame->OnUserMessage(message, wParam, lParam);

@@ -124,3 +124,17 @@ int GetThreadPriority(HANDLE thread) {
     std::lock_guard<std::mutex> guard(PriorityLock());
     return target.record != nullptr ? target.record->threadPriority : t_otherThreadPriority;
 }
+
+// Windows lets a process raise and lower its threads' priorities within the classes used here
+// (the realtime class, which needs a privilege, is never applied): every change is allowed.
+BOOL PriorityChangeAllowed(DWORD fromClass, int fromPriority, DWORD toClass, int toPriority) {
+    return FindClassRow(fromClass) != nullptr && FindClassRow(toClass) != nullptr && IsThreadPriority(fromPriority) &&
+                   IsThreadPriority(toPriority)
+               ? TRUE
+               : FALSE;
+}
+
+std::string PriorityUnavailableReason(DWORD priorityClass, int threadPriority) {
+    if (FindClassRow(priorityClass) == nullptr || !IsThreadPriority(threadPriority)) return "Not a priority.";
+    return {};
+}

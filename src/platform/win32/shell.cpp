@@ -23,7 +23,21 @@ struct TrayIcon {
     bool hasCallback = false;
     HICON icon = nullptr;
     std::string tip;
+    std::string lastBalloon;  // "title\ntext"
 };
+
+// A notification to show once, with the next message to the shell.
+struct Balloon {
+    std::wstring title;
+    std::wstring text;
+    Win32DWORD icon = NIIF_NONE;
+};
+
+// The record's text field up to its zero byte, never past the field.
+template <std::size_t size>
+std::string FieldText(const char (&field)[size]) {
+    return std::string(field, strnlen(field, size));
+}
 
 // Icons of windows that are gone are forgotten first (the shell drops them by itself).
 std::map<IconKey, TrayIcon>& TrayIcons() {
@@ -32,7 +46,7 @@ std::map<IconKey, TrayIcon>& TrayIcons() {
     return icons;
 }
 
-void ApplyFields(TrayIcon& icon, const NOTIFYICONDATA& data) {
+void ApplyFields(TrayIcon& icon, const NOTIFYICONDATA& data, Balloon* balloon) {
     if (data.uFlags & NIF_MESSAGE) {
         icon.hasCallback = true;
         icon.callbackMessage = data.uCallbackMessage;
@@ -42,12 +56,21 @@ void ApplyFields(TrayIcon& icon, const NOTIFYICONDATA& data) {
     }
     if (data.uFlags & NIF_TIP) {
         // The tip need not be terminated inside the record: never read past it.
-        icon.tip.assign(data.szTip, strnlen(data.szTip, sizeof data.szTip));
+        icon.tip = FieldText(data.szTip);
+    }
+    if ((data.uFlags & NIF_INFO) && data.szInfo[0] != '\0') {
+        const std::string title = FieldText(data.szInfoTitle), text = FieldText(data.szInfo);
+        icon.lastBalloon = title + "\n" + text;
+        balloon->title = Utf16(title);
+        balloon->text = Utf16(text);
+        // The public values are Windows' own; anything else shows no icon.
+        const std::uint32_t kind = data.dwInfoFlags & 0xF;
+        balloon->icon = kind <= NIIF_ERROR ? kind : NIIF_NONE;
     }
 }
 
 // Everything the shell is told about an icon, every time: it may have forgotten it.
-bool TellShell(Win32DWORD message, unsigned id, const TrayIcon& icon) {
+bool TellShell(Win32DWORD message, unsigned id, const TrayIcon& icon, const Balloon* balloon = nullptr) {
     Win32NOTIFYICONDATA data{};
     data.cbSize = sizeof data;
     data.hWnd = icon.window;
@@ -63,6 +86,12 @@ bool TellShell(Win32DWORD message, unsigned id, const TrayIcon& icon) {
         if (icon.icon != nullptr) {
             data.uFlags |= NIF_ICON;
             data.hIcon = icon.icon->small;
+        }
+        if (balloon != nullptr && !balloon->text.empty()) {
+            data.uFlags |= NIF_INFO;
+            wcsncpy(data.szInfo, balloon->text.c_str(), std::size(data.szInfo) - 1);
+            wcsncpy(data.szInfoTitle, balloon->title.c_str(), std::size(data.szInfoTitle) - 1);
+            data.dwInfoFlags = balloon->icon;
         }
     }
     return Shell_NotifyIconW(message, &data) != 0;
@@ -94,17 +123,20 @@ bool Shell_NotifyIcon(std::uint32_t message, const NOTIFYICONDATA* data) {
         }
         TrayIcon& icon = TrayIcons()[key];
         icon.window = owner->Handle();
-        ApplyFields(icon, *data);
+        Balloon balloon;
+        ApplyFields(icon, *data, &balloon);
         // Without a shell the icon waits here for TaskbarCreated: not an error, but reported.
-        return TellShell(NIM_ADD, data->uID, icon);
+        return TellShell(NIM_ADD, data->uID, icon, &balloon);
     }
-    case NIM_MODIFY:
+    case NIM_MODIFY: {
         if (found == TrayIcons().end()) {
             return false;
         }
-        ApplyFields(found->second, *data);
-        TellShell(NIM_MODIFY, data->uID, found->second);
+        Balloon balloon;
+        ApplyFields(found->second, *data, &balloon);
+        TellShell(NIM_MODIFY, data->uID, found->second, &balloon);
         return true;
+    }
     case NIM_DELETE:
         if (found == TrayIcons().end()) {
             return false;
@@ -122,6 +154,16 @@ bool NotifyIconExists(const CFrameWnd* window, unsigned id) { return TrayIcons()
 std::string NotifyIconTip(const CFrameWnd* window, unsigned id) {
     auto found = TrayIcons().find(IconKey{window, id});
     return found != TrayIcons().end() ? found->second.tip : std::string();
+}
+
+std::string NotifyIconLastBalloon(const CFrameWnd* window, unsigned id) {
+    auto found = TrayIcons().find(IconKey{window, id});
+    return found != TrayIcons().end() ? found->second.lastBalloon : std::string();
+}
+
+HICON NotifyIconImage(const CFrameWnd* window, unsigned id) {
+    auto found = TrayIcons().find(IconKey{window, id});
+    return found != TrayIcons().end() ? found->second.icon : nullptr;
 }
 
 bool ShellExecute(CFrameWnd* owner, const char* verb, const char* file, const char* parameters,

@@ -6,6 +6,7 @@
 
 #include "platform/system_info.h"
 #include "platform/win32/kernel_calls.h"
+#include "platform/win32/text.h"
 
 void GetSystemInfo(SYSTEM_INFO* info) {
     if (info == nullptr) return;
@@ -23,4 +24,15 @@ void GetSystemInfo(SYSTEM_INFO* info) {
         info->dwNumberOfProcessors = processors;
         for (DWORD bit = 0; bit < processors && bit < 64; ++bit) info->dwActiveProcessorMask |= std::uintptr_t{1} << bit;
     }
+}
+
+std::string MachineName() {
+    // The DNS host name, as Linux's gethostname gives it (not the upper-case NetBIOS name).
+    Win32DWORD length = 0;
+    GetComputerNameExW(ComputerNameDnsHostname, nullptr, &length);
+    if (length == 0) return {};
+    std::wstring name(length, L'\0');
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name.data(), &length)) return {};
+    name.resize(length);
+    return Utf8(name);
 }

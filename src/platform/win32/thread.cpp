@@ -2,10 +2,12 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <string>
 #include <unordered_map>
 
 #include "platform/priority.h"
 #include "platform/win32/kernel_calls.h"
+#include "platform/win32/text.h"
 #include "platform/win32/thread_registry.h"
 
 namespace {
@@ -211,3 +213,15 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 void Sleep(DWORD milliseconds) { SleepNative(milliseconds); }
+
+void SetCurrentThreadName(const char* name) {
+    if (name == nullptr) return;
+    // Windows 10 1607 and later; older systems (and some Wine versions) have no thread names.
+    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    static const auto setDescription = reinterpret_cast<SetDescription>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
+    if (setDescription == nullptr) return;
+    // The same 15 characters the Linux build keeps, so both show the same names.
+    const std::wstring wide = Utf16(std::string(name).substr(0, 15));
+    setDescription(kernel::CurrentThread(), wide.c_str());
+}

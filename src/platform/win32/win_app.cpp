@@ -5,6 +5,10 @@
 #include "platform/display_check.h"
 #include "platform/frame_wnd.h"
 #include "platform/resources.h"
+#include "platform/termination_signals.h"
+#include "platform/termination_signals_internal.h"
+#include "platform/win32/frame_widget.h"
+#include "platform/win32/termination_window.h"
 #include "platform/win_app.h"
 #include "platform/window_defs.h"
 
@@ -50,6 +54,9 @@ int CWinApp::Run() {
     if (m_pMainWnd == nullptr) {
         return 0;
     }
+    // Caught termination signals end the program as its Exit command does, from the loop.
+    FrameWidget* mainWidget = m_pMainWnd->GetFrameWidget();
+    WatchTerminationSignals(mainWidget != nullptr ? mainWidget->Handle() : nullptr);
     g_messageLoopRunning = true;
     Win32MSG message{};
     int result = 0;
@@ -66,7 +73,14 @@ int CWinApp::Run() {
         DispatchMessageW(&message);
     }
     g_messageLoopRunning = false;
+    WatchTerminationSignals(nullptr);
     return result;
+}
+
+void CWinApp::OnTerminationSignal(int) {
+    // Posted, so that a signal taken inside a menu's or a box's own loop closes the window from
+    // the main loop, as a chosen Exit does.
+    if (m_pMainWnd != nullptr) m_pMainWnd->PostCommand(ID_APP_EXIT);
 }
 
 void CWinApp::OnAppExit() {
@@ -88,22 +102,27 @@ void AfxPostQuitMessage(int exitCode) {
     }
 }
 
-int AfxWinMain(int argc, char** argv, const ResourceTable& resources) {
+int AfxWinMain(int argc, char** argv, const ResourceTable& resources, const WinMainFailure& failure) {
     const char* program = ProgramName(argc, argv);
     std::string reason;
     if (!DisplayAvailable(&reason)) {
-        std::fprintf(stderr, "%s: %s\n", program, reason.c_str());
-        return 1;
+        std::fprintf(stderr, "%s: %s%s%s\n", program, reason.c_str(), failure.noDisplayHint != nullptr ? "; " : "",
+                     failure.noDisplayHint != nullptr ? failure.noDisplayHint : "");
+        return failure.status;
     }
     CWinApp* app = AfxGetApp();
     if (app == nullptr) {
         std::fprintf(stderr, "%s: no application object\n", program);
-        return 1;
+        return failure.status;
     }
     AfxSetResourceTable(&resources);
+    // From here on a signal is kept for the loop, also one that comes during start-up. (The
+    // desktop entry of m_desktopEntry is a Linux desktop's notion: Windows finds the icon in the
+    // program file.)
+    CatchTerminationSignals();
     // The shell (ShellExecute) wants a single-threaded apartment on the thread that calls it.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    int exitCode = 1;
+    int exitCode = failure.status;
     if (app->InitInstance()) {
         app->Run();
         exitCode = app->ExitInstance();

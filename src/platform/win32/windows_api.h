@@ -157,6 +157,15 @@
 #undef NIF_MESSAGE
 #undef NIF_ICON
 #undef NIF_TIP
+#undef NIF_INFO
+#undef NIIF_INFO
+#undef NIIF_WARNING
+#undef NIIF_ERROR
+#undef MB_OK
+#undef MB_ICONERROR
+#undef MB_ICONWARNING
+#undef MB_ICONINFORMATION
+#undef IDOK
 #undef BI_RGB
 #undef DIB_RGB_COLORS
 #undef BLACKONWHITE
@@ -181,6 +190,7 @@
 #undef SetWindowText
 #undef GetWindowText
 #undef GetMenuString
+#undef ReplaceFile
 
 // The platform's own spellings of the constants taken out above.
 #include "platform/win_types.h"
