@@ -21,19 +21,43 @@ FakeSysfs::~FakeSysfs() {
     std::filesystem::remove_all(m_root, ignored);
 }
 
+namespace {
+// relative with a mirrored target's folder swapped for its link's; empty when not below target.
+std::string Mirrored(std::string_view relative, const std::pair<std::string, std::string>& mirror) {
+    const std::string& target = mirror.first;
+    if (relative.size() <= target.size() || relative.substr(0, target.size()) != target || relative[target.size()] != '/') return {};
+    return mirror.second + std::string(relative.substr(target.size()));
+}
+}  // namespace
+
 void FakeSysfs::Write(std::string_view relative, std::string_view content) const {
     const std::filesystem::path path = m_root / relative;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    for (const auto& mirror : m_mirrors)
+        if (const std::string copy = Mirrored(relative, mirror); !copy.empty()) Write(copy, content);
 }
 
 void FakeSysfs::Link(std::string_view relative, std::string_view target) const {
     const std::filesystem::path path = m_root / relative;
     std::filesystem::create_directories(path.parent_path());
-    std::filesystem::create_directory_symlink(m_root / target, path);
+    std::error_code refused;
+    std::filesystem::create_directory_symlink(m_root / target, path, refused);
+    if (!refused) return;
+    std::filesystem::create_directories(path);
+    m_mirrors.emplace_back(std::string(target), std::string(relative));
 }
 
-void FakeSysfs::Remove(std::string_view relative) const { std::filesystem::remove_all(m_root / relative); }
+void FakeSysfs::Remove(std::string_view relative) const {
+    std::filesystem::remove_all(m_root / relative);
+    for (const auto& [target, link] : m_mirrors) {
+        if (const std::string copy = Mirrored(relative, {target, link}); !copy.empty()) Remove(copy);
+        // The target itself or a folder above it gone: the link dangles, an empty folder here.
+        if (target == relative || Mirrored(target, {std::string(relative), ""}).size() > 0) {
+            for (const auto& entry : std::filesystem::directory_iterator(m_root / link)) std::filesystem::remove_all(entry.path());
+        }
+    }
+}
 
 void WriteIntelDesktop(const FakeSysfs& tree, int processors) {
     tree.Write("sys/class/hwmon/hwmon0/name", "acpitz\n");

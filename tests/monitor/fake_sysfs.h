@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "monitor/sysfs_root.h"
 
@@ -19,13 +21,16 @@ public:
     const std::filesystem::path& Path() const { return m_root; }
     // Writes root/relative, making the folders above it.
     void Write(std::string_view relative, std::string_view content) const;
-    // Makes root/relative a symbolic link to root/target, as sysfs links its class folders.
+    // Makes root/relative a symbolic link to root/target, as sysfs links its class folders. Where
+    // the system makes no symbolic links (Wine, Windows without the right to), relative becomes a
+    // folder that mirrors every later Write and Remove below target.
     void Link(std::string_view relative, std::string_view target) const;
     // Removes a file or a whole folder.
     void Remove(std::string_view relative) const;
 
 private:
     std::filesystem::path m_root;
+    mutable std::vector<std::pair<std::string, std::string>> m_mirrors;  // target, link
 };
 
 // A desktop with an Intel processor: coretemp (package and one sensor per core, each with the

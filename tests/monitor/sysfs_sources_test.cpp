@@ -34,8 +34,13 @@ public:
 
 private:
     static void Set(const char* value) {
+#ifdef _WIN32
+        // Windows' C library: an empty value removes the variable.
+        _putenv_s(kSysfsRootVariable, value != nullptr ? value : "");
+#else
         if (value != nullptr) setenv(kSysfsRootVariable, value, 1);
         else unsetenv(kSysfsRootVariable);
+#endif
     }
     std::optional<std::string> m_old;
 };

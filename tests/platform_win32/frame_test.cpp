@@ -191,6 +191,29 @@ TEST_F(FrameTest, CommandsAndTrayCallbacksArriveThroughMessages) {
     EXPECT_FALSE(NotifyIconExists(&frame, 4));
 }
 
+TEST_F(FrameTest, NotificationsAreShownOnceAndRemembered) {
+    NOTIFYICONDATA icon{};
+    icon.hWnd = &frame;
+    icon.uID = 5;
+    icon.uFlags = NIF_TIP;
+    Shell_NotifyIcon(NIM_ADD, &icon);
+    EXPECT_EQ(NotifyIconLastBalloon(&frame, 5), "");
+    EXPECT_EQ(NotifyIconImage(&frame, 5), nullptr);
+    icon.uFlags = NIF_INFO;
+    std::snprintf(icon.szInfoTitle, sizeof icon.szInfoTitle, "Ferrox");
+    std::snprintf(icon.szInfo, sizeof icon.szInfo, "Errors on processor 1.");
+    icon.dwInfoFlags = NIIF_ERROR;
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &icon));
+    EXPECT_EQ(NotifyIconLastBalloon(&frame, 5), "Ferrox\nErrors on processor 1.");
+    // A later change without NIF_INFO shows nothing new; the last notification is kept.
+    icon.uFlags = NIF_TIP;
+    std::snprintf(icon.szInfo, sizeof icon.szInfo, "not shown");
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &icon));
+    EXPECT_EQ(NotifyIconLastBalloon(&frame, 5), "Ferrox\nErrors on processor 1.");
+    EXPECT_EQ(NotifyIconLastBalloon(&frame, 6), "");
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, &icon));
+}
+
 TEST_F(FrameTest, TimersReachOnTimer) {
     frame.SetTimer(kTimerId, 10);
     ASSERT_TRUE(PumpUntil([&] { return frame.timerIds.size() >= 2; }));

@@ -4,19 +4,57 @@
 #include "run/stress_run.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "load/placement.h"
+#include "platform/clock.h"
 #include "platform/processors.h"
 #include "run/core_cycler.h"
 #include "run/run_text.h"
 
 namespace {
+
+// The environment the way both C libraries allow (Windows' has no setenv).
+void SetVariable(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+void UnsetVariable(const char* name) {
+#ifdef _WIN32
+    _putenv_s(name, "");  // an empty value removes it
+#else
+    unsetenv(name);
+#endif
+}
+
+std::string NewTemporaryDirectory() {
+    std::random_device random;
+    for (;;) {
+        const std::filesystem::path path = std::filesystem::temp_directory_path() / ("ferrox-run-" + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) return path.string();
+    }
+}
+
+// The smallest step the calling thread's processor time is seen to take (at most half a second of
+// spinning); the core clock probe needs it far below its own length.
+LONGLONG ThreadClockStepNanoseconds() {
+    LONGLONG first = 0, now = 0;
+    QueryCurrentThreadCpuTime(&first);
+    for (int spin = 0; spin < 50000000; ++spin) {
+        QueryCurrentThreadCpuTime(&now);
+        if (now != first) return now - first;
+    }
+    return 500000000;
+}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
@@ -74,12 +112,11 @@ TEST(RunText, TitleSuffixTipAndTimes) {
 class RunWithLog : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ferrox-run-XXXXXX";
-        directory = mkdtemp(pattern);
+        directory = NewTemporaryDirectory();
         logPath = directory + "/ferrox.log";
     }
     void TearDown() override {
-        unsetenv("FERROX_INJECT_FAULT");
+        UnsetVariable("FERROX_INJECT_FAULT");
         std::filesystem::remove_all(directory);
     }
     std::string directory;
@@ -90,7 +127,7 @@ TEST_F(RunWithLog, AnInjectedFaultIsAttributedThroughSummaryErrorListAndLog) {
     const std::vector<int> order = SpreadOrder(AllowedProcessors());
     if (order.size() < 2) GTEST_SKIP() << "needs two processors, this process may use " << order.size();
     const int faulty = order[1];
-    setenv("FERROX_INJECT_FAULT", ("cpu=" + std::to_string(faulty) + ",after=2").c_str(), 1);
+    SetVariable("FERROX_INJECT_FAULT", "cpu=" + std::to_string(faulty) + ",after=2");
     StressRun run{RunLog(logPath)};
     RunSettings settings;
     settings.threads = 2;
@@ -114,7 +151,12 @@ TEST_F(RunWithLog, AnInjectedFaultIsAttributedThroughSummaryErrorListAndLog) {
         EXPECT_EQ(result.firstErrorSeconds >= 0.0, result.processor == faulty) << result.processor;
     }
     EXPECT_GE(summary.checks, 2u);
-    EXPECT_GT(summary.coreClock.minimumHz, 1e8);
+    if (const LONGLONG step = ThreadClockStepNanoseconds(); step <= 1000000) {
+        EXPECT_GT(summary.coreClock.minimumHz, 1e8);
+    } else {
+        // Wine's thread processor time moves in scheduler ticks: no probe of some 70 us can be timed.
+        std::printf("note: no core clock check, the thread processor clock steps by %lld ns\n", static_cast<long long>(step));
+    }
 
     const std::string log = ReadAll(logPath);
     EXPECT_NE(log.find("start: Ferrox"), std::string::npos) << log;
@@ -125,7 +167,7 @@ TEST_F(RunWithLog, AnInjectedFaultIsAttributedThroughSummaryErrorListAndLog) {
 }
 
 TEST_F(RunWithLog, MalformedInjectionIsNotedAndIgnored) {
-    setenv("FERROX_INJECT_FAULT", "cpu=one", 1);
+    SetVariable("FERROX_INJECT_FAULT", "cpu=one");
     StressRun run{RunLog(logPath)};
     RunSettings settings;
     settings.threads = 1;

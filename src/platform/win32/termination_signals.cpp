@@ -101,12 +101,19 @@ int WaitForTerminationSignal(DWORD milliseconds) {
         std::lock_guard<std::mutex> guard(g_lock);
         arrived = g_arrived;
     }
-    if (const int signal = ReadTerminationSignal(); signal != 0 || arrived == nullptr) {
-        if (signal == 0) SleepNative(milliseconds);
-        return signal;
+    if (arrived == nullptr) {
+        SleepNative(milliseconds);
+        return ReadTerminationSignal();
     }
-    WaitForNativeObject(arrived, milliseconds);
-    return ReadTerminationSignal();
+    // The event may still be set for signals already taken (by the window or an earlier call):
+    // wait again until one is there or the time is up.
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    for (;;) {
+        if (const int signal = ReadTerminationSignal(); signal != 0) return signal;
+        const ULONGLONG now = GetTickCount64();
+        if (milliseconds != INFINITE && now >= deadline) return 0;
+        WaitForNativeObject(arrived, milliseconds == INFINITE ? kNativeInfinite : static_cast<Win32DWORD>(deadline - now));
+    }
 }
 
 const char* TerminationSignalName(int signal) {
