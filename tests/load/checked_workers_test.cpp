@@ -6,6 +6,8 @@
 #include <dirent.h>
 
 #include <cstdio>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -156,11 +158,16 @@ TEST(CheckedWorkers, EachWorkerRunsOnItsProcessorAndAFaultNamesTheRightOne) {
     ASSERT_TRUE(Eventually([&] { return workers.Tally(faulty)->errors.load() > 0; }))
         << "no error on processor " << faulty;
 
-    // The kernel's own record of where each worker thread runs.
-    for (unsigned slot = 0; slot < 2; ++slot) {
-        const std::vector<int> seen = ProcessorsOfThreadsNamed("ferrox load " + std::to_string(slot));
-        ASSERT_EQ(seen.size(), 1u) << "worker " << slot;
-        EXPECT_EQ(seen[0], order[slot]) << "worker " << slot;
+    // The kernel's own record of where each worker thread runs (Linux; Windows has no /proc, and
+    // the Win32 backend's tests check pinning against GetCurrentProcessorNumber instead).
+    if (std::filesystem::is_directory("/proc/self/task")) {
+        for (unsigned slot = 0; slot < 2; ++slot) {
+            const std::vector<int> seen = ProcessorsOfThreadsNamed("ferrox load " + std::to_string(slot));
+            ASSERT_EQ(seen.size(), 1u) << "worker " << slot;
+            EXPECT_EQ(seen[0], order[slot]) << "worker " << slot;
+        }
+    } else {
+        std::printf("note: no /proc here: where the workers run is not read back\n");
     }
     std::vector<WorkerEvent> failures;
     for (const WorkerEvent& event : DrainEvents(workers))
