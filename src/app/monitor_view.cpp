@@ -34,8 +34,13 @@ std::string SeriesSource(std::string_view key) { return std::string(key.substr(0
 }  // namespace
 
 ChartContent MonitorChart(const RunMonitor& monitor, const RunSummary& summary, double timeStampHz) {
+    return MonitorChart(monitor.History(), monitor.ThrottleEvents(), monitor.HasSensors() ? std::string() : monitor.SensorProblem(),
+                        summary, timeStampHz);
+}
+
+ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<ThrottleEvent>& throttling,
+                          const std::string& sensorProblem, const RunSummary& summary, double timeStampHz) {
     ChartContent content;
-    const TimeSeriesStore& history = monitor.History();
     for (const PanelKind& kind : kPanels) {
         ChartPanel panel{kind.title, kind.unit, kind.emptyText, {}};
         for (TimeSeriesStore::SeriesId id = 0; id < history.SeriesCount(); ++id) {
@@ -51,7 +56,7 @@ ChartContent MonitorChart(const RunMonitor& monitor, const RunSummary& summary, 
         content.panels.push_back(std::move(panel));
     }
     for (const RunError& error : summary.errorList) content.marks.push_back({error.seconds / 60.0, true});
-    for (const ThrottleEvent& event : monitor.ThrottleEvents()) content.marks.push_back({event.sinceSeconds / 60.0, false});
+    for (const ThrottleEvent& event : throttling) content.marks.push_back({event.sinceSeconds / 60.0, false});
 
     // The heading says what the title cannot: the clock the cores hold, the heat, the throttling.
     std::string heading = "Run time " + FormatRunTime(summary.elapsedSeconds) + ". Effective clock ";
@@ -61,12 +66,12 @@ ChartContent MonitorChart(const RunMonitor& monitor, const RunSummary& summary, 
                                              : std::string("not measured yet");
     if (timeStampHz > 0.0) heading += "; the time-stamp counter runs at " + Number(timeStampHz * 1e-6) + " MHz";
     heading += ". ";
-    if (monitor.HasSensors()) {
+    if (sensorProblem.empty()) {
         const std::string hottest = TemperatureText(summary.hottestCelsius, summary.hottestLabel);
         heading += hottest.empty() ? "No temperature sensor. " : "Hottest " + hottest + ". ";
         if (std::isfinite(summary.packageWatts)) heading += "Package " + Number(summary.packageWatts) + " W. ";
     } else {
-        heading += "Sensors: none (" + monitor.SensorProblem() + "). ";
+        heading += "Sensors: none (" + sensorProblem + "). ";
     }
     heading += summary.throttleEvents == 0 ? "No throttling seen." : "Throttling seen " + std::to_string(summary.throttleEvents) + " times (orange marks).";
     if (summary.errors > 0) heading += " " + std::to_string(summary.errors) + (summary.errors == 1 ? " error" : " errors") + " (red marks).";

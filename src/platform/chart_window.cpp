@@ -8,7 +8,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
+#include <QPen>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
@@ -30,12 +32,44 @@ constexpr std::size_t kMostLegendLines = 16;
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
-// One panel: a chart whose series are rebuilt from the content at each refresh.
+// A plot is at most this many points wide: a line with more is thinned to the lowest and highest
+// value of each stretch, which keeps its shape (spikes included) at a fraction of the drawing.
+constexpr std::size_t kMostPointsPerLine = 300;
+
+QList<QPointF> PlotPoints(const ChartLine& line, double& low, double& high) {
+    QList<QPointF> points;
+    const std::size_t count = std::min(line.minutes.size(), line.values.size());
+    const std::size_t stretch = count <= kMostPointsPerLine ? 1 : (count * 2 + kMostPointsPerLine - 1) / kMostPointsPerLine;
+    points.reserve(static_cast<qsizetype>(std::min(count, kMostPointsPerLine + 2)));
+    for (std::size_t first = 0; first < count; first += stretch) {
+        const std::size_t end = std::min(count, first + stretch);
+        std::size_t lowest = end, highest = end;
+        for (std::size_t i = first; i < end; ++i) {
+            if (!std::isfinite(line.values[i])) continue;
+            if (lowest == end || line.values[i] < line.values[lowest]) lowest = i;
+            if (highest == end || line.values[i] > line.values[highest]) highest = i;
+        }
+        if (lowest == end) continue;
+        for (std::size_t i : {std::min(lowest, highest), std::max(lowest, highest)}) {
+            points.append(QPointF(line.minutes[i], line.values[i]));
+            if (lowest == highest) break;
+        }
+        low = std::min(low, line.values[lowest]);
+        high = std::max(high, line.values[highest]);
+    }
+    return points;
+}
+
+// One panel: a chart whose series are kept from refresh to refresh and given new points; only a
+// change in the lines themselves (a new sensor) makes new series.
 struct Panel {
     QChart* chart = nullptr;
     QChartView* view = nullptr;
     QValueAxis* time = nullptr;
     QValueAxis* value = nullptr;
+    std::vector<QLineSeries*> lines;
+    QScatterSeries* errors = nullptr;
+    QScatterSeries* warnings = nullptr;
 
     explicit Panel(QWidget* parent) {
         chart = new QChart();
@@ -48,34 +82,60 @@ struct Panel {
         value->setLabelFormat("%g");
         chart->addAxis(time, Qt::AlignBottom);
         chart->addAxis(value, Qt::AlignLeft);
+        // Errors and throttling along the bottom of every panel.
+        errors = AddMarkSeries("Errors", QColor(200, 0, 0), QScatterSeries::MarkerShapeRectangle);
+        warnings = AddMarkSeries("Throttling", QColor(230, 140, 0), QScatterSeries::MarkerShapeCircle);
         view = new QChartView(chart, parent);
         view->setRenderHint(QPainter::Antialiasing, false);  // thousands of points: keep repaints cheap
         view->setMinimumHeight(150);
     }
 
-    std::size_t Fill(const ChartPanel& content, const std::vector<ChartMark>& marks, double endMinutes) {
-        chart->removeAllSeries();
-        chart->setTitle(Text(content.title));
-        value->setTitleText(Text(content.unit));
-        double low = INFINITY, high = -INFINITY;
-        std::size_t plotted = 0;
+    QScatterSeries* AddMarkSeries(const char* name, const QColor& colour, QScatterSeries::MarkerShape shape) {
+        auto* series = new QScatterSeries(chart);
+        series->setName(name);
+        series->setColor(colour);
+        series->setBorderColor(colour);
+        series->setMarkerShape(shape);
+        series->setMarkerSize(9.0);
+        chart->addSeries(series);
+        series->attachAxis(time);
+        series->attachAxis(value);
+        return series;
+    }
+
+    void MatchLines(const ChartPanel& content) {
+        bool same = lines.size() == content.lines.size();
+        for (std::size_t i = 0; same && i < lines.size(); ++i) same = lines[i]->name() == Text(content.lines[i].label);
+        if (same) return;
+        for (QLineSeries* series : lines) {
+            chart->removeSeries(series);
+            delete series;
+        }
+        lines.clear();
         for (const ChartLine& line : content.lines) {
             auto* series = new QLineSeries(chart);
             series->setName(Text(line.label));
-            QList<QPointF> points;
-            const std::size_t count = std::min(line.minutes.size(), line.values.size());
-            points.reserve(static_cast<qsizetype>(count));
-            for (std::size_t i = 0; i < count; ++i) {
-                if (!std::isfinite(line.values[i])) continue;
-                points.append(QPointF(line.minutes[i], line.values[i]));
-                low = std::min(low, line.values[i]);
-                high = std::max(high, line.values[i]);
-            }
-            plotted += static_cast<std::size_t>(points.size());
-            series->replace(points);
+            // A one-pixel pen is drawn as it is; a wider one is stroked into a path first.
+            QPen pen = series->pen();
+            pen.setWidth(1);
+            series->setPen(pen);
             chart->addSeries(series);
             series->attachAxis(time);
             series->attachAxis(value);
+            lines.push_back(series);
+        }
+    }
+
+    std::size_t Fill(const ChartPanel& content, const std::vector<ChartMark>& marks, double endMinutes) {
+        MatchLines(content);
+        chart->setTitle(Text(content.lines.empty() ? content.title + ": " + content.emptyText : content.title));
+        value->setTitleText(Text(content.unit));
+        double low = INFINITY, high = -INFINITY;
+        std::size_t plotted = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const QList<QPointF> points = PlotPoints(content.lines[i], low, high);
+            plotted += static_cast<std::size_t>(points.size());
+            lines[i]->replace(points);
         }
         if (!std::isfinite(low)) {
             low = 0.0;
@@ -86,29 +146,15 @@ struct Panel {
         value->applyNiceNumbers();
         time->setRange(0.0, std::max(1.0, endMinutes));
         time->applyNiceNumbers();
-        // Errors and throttling along the bottom of every panel.
-        AddMarks(marks, true, QColor(200, 0, 0), "Errors", value->min());
-        AddMarks(marks, false, QColor(230, 140, 0), "Throttling", value->min());
-        chart->legend()->setVisible(content.lines.size() <= kMostLegendLines);
-        if (content.lines.empty()) chart->setTitle(Text(content.title + ": " + content.emptyText));
+        QList<QPointF> errorPoints, warningPoints;
+        for (const ChartMark& mark : marks) (mark.alarm ? errorPoints : warningPoints).append(QPointF(mark.minutes, value->min()));
+        errors->replace(errorPoints);
+        warnings->replace(warningPoints);
+        // The legend names the lines while it has room; the table below always does.
+        chart->legend()->setVisible(lines.size() <= kMostLegendLines);
+        for (QLegendMarker* marker : chart->legend()->markers(errors)) marker->setVisible(!errorPoints.isEmpty());
+        for (QLegendMarker* marker : chart->legend()->markers(warnings)) marker->setVisible(!warningPoints.isEmpty());
         return plotted;
-    }
-
-    void AddMarks(const std::vector<ChartMark>& marks, bool alarm, const QColor& colour, const char* name, double bottom) {
-        QList<QPointF> points;
-        for (const ChartMark& mark : marks)
-            if (mark.alarm == alarm) points.append(QPointF(mark.minutes, bottom));
-        if (points.isEmpty()) return;
-        auto* series = new QScatterSeries(chart);
-        series->setName(name);
-        series->setColor(colour);
-        series->setBorderColor(colour);
-        series->setMarkerShape(alarm ? QScatterSeries::MarkerShapeRectangle : QScatterSeries::MarkerShapeCircle);
-        series->setMarkerSize(9.0);
-        series->replace(points);
-        chart->addSeries(series);
-        series->attachAxis(time);
-        series->attachAxis(value);
     }
 };
 
@@ -141,7 +187,6 @@ struct CChartWindow::Impl {
         table = new QTableWidget(splitter);
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->verticalHeader()->setVisible(false);
-        table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         splitter->addWidget(plotArea);
         splitter->addWidget(table);
         splitter->setStretchFactor(0, 4);
@@ -183,18 +228,35 @@ struct CChartWindow::Impl {
         plotted = 0;
         for (std::size_t i = 0; i < shown.panels.size(); ++i) plotted += panels[i]->Fill(shown.panels[i], shown.marks, endMinutes);
 
-        table->setColumnCount(static_cast<int>(shown.columns.size()));
-        QStringList labels;
-        for (const std::string& column : shown.columns) labels << Text(column);
-        table->setHorizontalHeaderLabels(labels);
-        table->setRowCount(static_cast<int>(shown.rows.size()));
+        FillTable();
+    }
+
+    // Only changed cells get new text, and columns are sized again only when the table's shape
+    // changes: laying out text is most of what a refresh would otherwise cost.
+    void FillTable() {
+        const bool reshaped = table->columnCount() != static_cast<int>(shown.columns.size()) ||
+                              table->rowCount() != static_cast<int>(shown.rows.size());
+        if (reshaped) {
+            table->setColumnCount(static_cast<int>(shown.columns.size()));
+            QStringList labels;
+            for (const std::string& column : shown.columns) labels << Text(column);
+            table->setHorizontalHeaderLabels(labels);
+            table->setRowCount(static_cast<int>(shown.rows.size()));
+        }
         for (int row = 0; row < table->rowCount(); ++row) {
             const std::vector<std::string>& cells = shown.rows[static_cast<std::size_t>(row)];
             for (int column = 0; column < table->columnCount(); ++column) {
                 const auto at = static_cast<std::size_t>(column);
-                table->setItem(row, column, new QTableWidgetItem(Text(at < cells.size() ? cells[at] : std::string())));
+                const QString text = Text(at < cells.size() ? cells[at] : std::string());
+                QTableWidgetItem* item = table->item(row, column);
+                if (item == nullptr) {
+                    table->setItem(row, column, new QTableWidgetItem(text));
+                } else if (item->text() != text) {
+                    item->setText(text);
+                }
             }
         }
+        if (reshaped) table->resizeColumnsToContents();
     }
 
     bool SaveTo(const std::string& path, std::string* error) {
