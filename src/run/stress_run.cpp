@@ -46,12 +46,12 @@ void StressRun::BeginRun(const RunSettings& settings) {
     m_begun = true;
     m_ended = false;
     if (const char* inject = std::getenv("FERROX_INJECT_FAULT"); inject != nullptr) {
-        FaultInjectionSpec spec;
+        FaultPlan plan;
         std::string error;
-        if (ParseFaultInjection(inject, &spec, &error)) {
-            m_injector = std::make_unique<FaultInjector>(spec);
-            m_startNotes.push_back("FERROX_INJECT_FAULT: the check on processor " + std::to_string(spec.processor) +
-                                   " will report one flipped bit after " + std::to_string(spec.afterChecks) +
+        if (ParseFaultInjection(inject, &plan, &error)) {
+            m_injector = std::make_unique<FaultInjector>(plan);
+            m_startNotes.push_back("FERROX_INJECT_FAULT: the check on processor " + std::to_string(plan.processor) +
+                                   " will report one flipped bit after " + std::to_string(plan.afterChecks) +
                                    " good checks there");
         } else {
             m_startNotes.push_back("FERROX_INJECT_FAULT=" + std::string(inject) + " ignored: " + error);

@@ -57,22 +57,38 @@ trayer --edge bottom --align right --widthtype pixel --width 100 --heighttype pi
 pids+=($!)
 sleep 0.5
 
-"$ferrox" >"$log" 2>&1 &
-ferrox_pid=$!
-pids+=("$ferrox_pid")
-
 title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
 pattern='^Ferrox [0-9][0-9]+:[0-9][0-9]:[0-9][0-9] at +[0-9]+\.[0-9] MHz$'
 
-window=""
-for _ in $(seq 100); do
-    kill -0 "$ferrox_pid" 2>/dev/null || fail "ferrox ended before its window appeared"
-    window=$(xdotool search --onlyvisible --name '^Ferrox [0-9]' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no Ferrox window within 10 s"
+# Starts ferrox with the given options; sets ferrox_pid and window.
+start_window() {
+    "$ferrox" "$@" >"$log" 2>&1 &
+    ferrox_pid=$!
+    pids+=("$ferrox_pid")
+    window=""
+    for _ in $(seq 100); do
+        kill -0 "$ferrox_pid" 2>/dev/null || fail "ferrox $* ended before its window appeared"
+        window=$(xdotool search --onlyvisible --name '^Ferrox [0-9]' 2>/dev/null | head -1)
+        [ -n "$window" ] && return 0
+        sleep 0.1
+    done
+    fail "no Ferrox window within 10 s ($*)"
+}
+# Waits up to 8 s for ferrox to end; sets status.
+wait_for_end() {
+    for _ in $(seq 80); do
+        kill -0 "$ferrox_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$ferrox_pid" 2>/dev/null; then
+        kill -9 "$ferrox_pid"
+        fail "ferrox still running 8 s after $1"
+    fi
+    wait "$ferrox_pid"
+    status=$?
+}
 
+start_window
 first=$(title_of "$window")
 echo "title: $first"
 [[ $first =~ $pattern ]] || fail "unexpected title '$first'"
@@ -129,47 +145,10 @@ band=$(brightest "$runtime_dir/d.png" 30 95)
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1
 xdotool key --clearmodifiers alt+F4
-for _ in $(seq 80); do
-    kill -0 "$ferrox_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$ferrox_pid" 2>/dev/null; then
-    kill -9 "$ferrox_pid"
-    fail "ferrox still running 8 s after Alt+F4"
-fi
-wait "$ferrox_pid"
-status=$?
+wait_for_end "Alt+F4"
 [ "$status" -eq 0 ] || fail "ferrox exited with status $status"
 [ ! -d "/proc/$ferrox_pid" ] || fail "ferrox's process is still there"
 echo "ferrox closed cleanly"
-
-# Starts ferrox with the given options; sets ferrox_pid and window.
-start_window() {
-    "$ferrox" "$@" >"$log" 2>&1 &
-    ferrox_pid=$!
-    pids+=("$ferrox_pid")
-    window=""
-    for _ in $(seq 100); do
-        kill -0 "$ferrox_pid" 2>/dev/null || fail "ferrox $* ended before its window appeared"
-        window=$(xdotool search --onlyvisible --name '^Ferrox [0-9]' 2>/dev/null | head -1)
-        [ -n "$window" ] && return 0
-        sleep 0.1
-    done
-    fail "no Ferrox window within 10 s ($*)"
-}
-# Waits up to 8 s for ferrox to end; sets status.
-wait_for_end() {
-    for _ in $(seq 80); do
-        kill -0 "$ferrox_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$ferrox_pid" 2>/dev/null; then
-        kill -9 "$ferrox_pid"
-        fail "ferrox still running 8 s after $1"
-    fi
-    wait "$ferrox_pid"
-    status=$?
-}
 
 for signal in TERM INT; do
     start_window --threads 1 --no-animation
