@@ -4,15 +4,23 @@
 // display, or QT_QPA_PLATFORM=offscreen) and prints one row per priority. Ticks and paints are seen
 // through the frame's clock: a tick reads the seconds and then the processor clock, a paint reads
 // only the seconds.
+//
+//   timer_lateness [--threads N] [--kernel x87|sse|avx2]
+// The built-in kernel of this processor by default; "sse" makes the workers believe the processor
+// is one that gets the SSE mix (its passes drop to Below normal between passes), "x87" one that
+// gets the x87 mix (its passes run at the realtime pair).
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/command_ids.h"
 #include "app/ferrox_app.h"
 #include "app/ferrox_frame.h"
 #include "app/resources.h"
+#include "load/cpu_vendor.h"
 #include "load/seconds_clock.h"
 #include "platform/thread.h"
 
@@ -134,7 +142,21 @@ void Report() {
 
 int main(int argc, char** argv) {
     theApp.m_frameClock = FrameClock{SecondsAtCall, ClockHzAtTick};
-    const int status = AfxWinMain(argc, argv, FerroxResources());
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--threads") == 0) {
+            theApp.m_startOptions.run.threads = static_cast<unsigned>(std::atoi(argv[i + 1]));
+        } else if (std::strcmp(argv[i], "--kernel") == 0 && std::strcmp(argv[i + 1], "sse") == 0) {
+            theApp.SetProcessorTraits(ProcessorTraits{CpuVendorIntel, true, false, false});
+        } else if (std::strcmp(argv[i], "--kernel") == 0 && std::strcmp(argv[i + 1], "x87") == 0) {
+            theApp.SetProcessorTraits(ProcessorTraits{CpuVendorAmd, true, false, false});
+        } else if (std::strcmp(argv[i], "--kernel") == 0 && std::strcmp(argv[i + 1], "avx2") == 0) {
+            theApp.m_startOptions.run.load = LoadChoice::Avx2Fma;
+        }
+    }
+    const int status = AfxWinMain(1, argv, FerroxResources());
+    LoadKernelKind kernel = LoadKernelKind::X87;
+    std::printf("%u workers, kernel %s\n", theApp.m_workerCount,
+                theApp.ChosenKernel(&kernel) ? LoadKernelName(kernel) : "none");
     Report();
     return status;
 }

@@ -5,12 +5,14 @@
 #include "app/command_ids.h"
 #include "app/ferrox_app.h"
 #include "app/home_page.h"
+#include "app/monitor_view.h"
 #include "app/results_view.h"
 #include "display/paint_time_step.h"
 #include "display/stretch_bitmap.h"
 #include "platform/menu.h"
 #include "platform/resources.h"
 #include "platform/win_app.h"
+#include "monitor/series_csv.h"
 #include "run/run_text.h"
 #include "run/stress_run.h"
 
@@ -28,6 +30,7 @@ const CommandMapEntry kFrameCommands[] = {
     {kCmdMinimize, RunFrameCommand, nullptr},
     {kCmdAnimated, RunFrameCommand, UpdateFrameItem},
     {kCmdResults, RunFrameCommand, nullptr},
+    {kCmdMonitor, RunFrameCommand, nullptr},
 };
 
 // Client area limits while resizing.
@@ -104,6 +107,7 @@ void CFerroxFrame::CreateToolTip() {
 
 void CFerroxFrame::OnDestroy() {
     m_results.Close();
+    m_monitor.Close();
     Shell_NotifyIcon(NIM_DELETE, &m_notifyIcon);
     CFrameWnd::OnDestroy();
 }
@@ -171,6 +175,16 @@ void CFerroxFrame::ShowResults() {
     if (m_run == nullptr) return;
     StressRun* run = m_run;
     m_results.Show(this, LoadString(kMainResourceId) + " Results", [run] { return ResultsTable(run->Summary()); });
+}
+
+void CFerroxFrame::ShowMonitor() {
+    if (m_run == nullptr || m_run->Monitor() == nullptr) return;
+    StressRun* run = m_run;
+    const double timeStampHz = static_cast<double>(m_clock.clockHz());
+    m_monitor.Show(
+        this, LoadString(kMainResourceId) + " Monitor",
+        [run, timeStampHz] { return MonitorChart(*run->Monitor(), run->Summary(), timeStampHz); },
+        [run](const std::string& path, std::string* error) { return SaveSeriesCsv(run->Monitor()->History(), path, error); });
 }
 
 void CFerroxFrame::OnGetMinMaxInfo(MINMAXINFO* info) {
@@ -270,6 +284,7 @@ void CFerroxFrame::OnFrameCommand(unsigned id) {
     case kCmdMinimize: ShowWindow(SW_MINIMIZE); break;
     case kCmdShow: ShowFromTray(); break;
     case kCmdResults: ShowResults(); break;
+    case kCmdMonitor: ShowMonitor(); break;
     default: break;
     }
 }

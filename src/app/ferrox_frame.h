@@ -8,6 +8,7 @@
 
 #include "app/frame_clock.h"
 #include "display/animation_scene.h"
+#include "platform/chart_window.h"
 #include "platform/frame_wnd.h"
 #include "platform/shell.h"
 #include "platform/table_window.h"
@@ -41,6 +42,9 @@ public:
     // Shows (or raises) the Results window.
     void ShowResults();
     const CTableWindow& ResultsWindow() const { return m_results; }
+    // Shows (or raises) the Monitor window.
+    void ShowMonitor();
+    CChartWindow& MonitorWindow() { return m_monitor; }
 
     bool PreCreateWindow(CREATESTRUCT& cs) override;
     int OnCreate() override;
@@ -78,6 +82,7 @@ private:
     StressRun* m_run;
     std::string m_toolTipText;
     CTableWindow m_results;
+    CChartWindow m_monitor;
 };
 
 // The title and the tray tip for a run time of elapsedSeconds and a clock of clockHz.

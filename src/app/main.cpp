@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     if (!line.reportPath.empty() && theApp.Ended()) {
         times.end = std::time(nullptr);
         times.endReason = theApp.m_endReason;
-        WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times, static_cast<double>(MeasureClockHz()));
+        WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times, static_cast<double>(MeasureClockHz()),
+                       theApp.Monitor());
     }
     return status;
 }

@@ -53,6 +53,7 @@ constexpr MenuItemResource kMainSettings[] = {
     Item("Stop &Worker on Error", kCmdStopOnError),
     kSeparator,
     Item("&Animated", kCmdAnimated),
+    Item("M&onitor...", kCmdMonitor),
     kSeparator,
     Item("&Exit", kCmdExit),
 };
@@ -92,6 +93,7 @@ constexpr MenuItemResource kTraySettings[] = {
     Item("Stop &Worker on Error", kCmdStopOnError),
     kSeparator,
     Item("&Animated", kCmdAnimated),
+    Item("M&onitor...", kCmdMonitor),
     Item("&Results...", kCmdResults),
     kSeparator,
     Item("&Exit", kCmdExit),

@@ -25,6 +25,9 @@ TableContent ResultsTable(const RunSummary& summary) {
         table.heading = "No errors in " + std::to_string(summary.checks) + " checks so far.";
     }
     table.heading += " Run time " + FormatRunTime(summary.elapsedSeconds) + ", load: " + load + ".";
+    if (summary.coreClock.samples > 0) table.heading += " Effective clock " + Megahertz(summary.coreClock.meanHz) + " MHz mean.";
+    if (const std::string hottest = TemperatureText(summary.hottestCelsius, summary.hottestLabel); !hottest.empty())
+        table.heading += " Hottest " + hottest + ".";
     table.columns = {"Processor", "Core", "Package", "Loaded", "Checks passed", "Errors", "First error", "Clock (MHz)", "State"};
     for (const ProcessorResult& result : summary.processors) {
         table.rows.push_back({std::to_string(result.processor), PlaceOf(result.core), PlaceOf(result.package),

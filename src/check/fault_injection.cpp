@@ -15,8 +15,8 @@ bool ParseNumber(std::string_view text, int* value) {
 }
 }  // namespace
 
-bool ParseFaultInjection(std::string_view text, FaultInjectionSpec* spec, std::string* error) {
-    FaultInjectionSpec parsed;
+bool ParseFaultInjection(std::string_view text, FaultPlan* plan, std::string* error) {
+    FaultPlan parsed;
     bool haveProcessor = false, haveAfter = false;
     while (!text.empty()) {
         const std::size_t comma = text.find(',');
@@ -41,11 +41,11 @@ bool ParseFaultInjection(std::string_view text, FaultInjectionSpec* spec, std::s
         if (error != nullptr) *error = "expected cpu=N[,after=K]: cpu is missing";
         return false;
     }
-    if (spec != nullptr) *spec = parsed;
+    if (plan != nullptr) *plan = parsed;
     return true;
 }
 
 bool FaultInjector::ShouldFlip(int processor) {
-    if (processor != m_spec.processor) return false;
-    return m_checksSeen.fetch_add(1, std::memory_order_relaxed) == m_spec.afterChecks;
+    if (processor != m_plan.processor) return false;
+    return m_checksSeen.fetch_add(1, std::memory_order_relaxed) == m_plan.afterChecks;
 }

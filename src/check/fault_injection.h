@@ -7,26 +7,26 @@
 #include <string>
 #include <string_view>
 
-struct FaultInjectionSpec {
+struct FaultPlan {
     int processor = -1;   // cpu=N, the logical processor whose check fails
     int afterChecks = 0;  // after=K, the good checks there before the failing one
 };
 
 // Parses the variable's value ("cpu=N" with an optional ",after=K", in either order). False with
 // a one-line reason for anything else.
-bool ParseFaultInjection(std::string_view text, FaultInjectionSpec* spec, std::string* error);
+bool ParseFaultInjection(std::string_view text, FaultPlan* plan, std::string* error);
 
 class FaultInjector {
 public:
-    explicit FaultInjector(FaultInjectionSpec spec) : m_spec(spec) {}
+    explicit FaultInjector(FaultPlan plan) : m_plan(plan) {}
 
     // Called once per check; true exactly once: at the check that follows afterChecks checks on
     // the chosen processor.
     bool ShouldFlip(int processor);
 
-    const FaultInjectionSpec& Spec() const { return m_spec; }
+    const FaultPlan& Plan() const { return m_plan; }
 
 private:
-    FaultInjectionSpec m_spec;
+    FaultPlan m_plan;
     std::atomic<int> m_checksSeen{0};
 };

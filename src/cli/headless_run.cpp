@@ -66,6 +66,6 @@ int RunHeadless(const CommandLine& line) {
     const RunSummary summary = run.Summary();
     std::printf("%s\n", SummaryText(summary, times.endReason).c_str());
     std::fflush(stdout);
-    if (!line.reportPath.empty()) WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz);
+    if (!line.reportPath.empty()) WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz, run.Monitor());
     return summary.verdict == Verdict::Failed ? kExitErrorsFound : kExitPassed;
 }

@@ -7,8 +7,8 @@
 bool CanWriteReport(const std::string& path, std::string* reason) { return path == "-" || CanWriteFile(path, reason); }
 
 bool WriteRunReport(const std::string& path, const RunSummary& summary, const RunSettings& settings,
-                    const ReportTimes& times, double timeStampHz) {
-    const std::string text = FormatJson(BuildRunReport(summary, settings, times, timeStampHz), false) + "\n";
+                    const ReportTimes& times, double timeStampHz, const RunMonitor* monitor) {
+    const std::string text = FormatJson(BuildRunReport(summary, settings, times, timeStampHz, monitor), false) + "\n";
     if (path == "-") {
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);

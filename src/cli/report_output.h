@@ -10,4 +10,4 @@
 bool CanWriteReport(const std::string& path, std::string* reason);
 // Writes it; false (and one line on stderr) when it could not.
 bool WriteRunReport(const std::string& path, const RunSummary& summary, const RunSettings& settings,
-                    const ReportTimes& times, double timeStampHz);
+                    const ReportTimes& times, double timeStampHz, const RunMonitor* monitor = nullptr);

@@ -32,6 +32,46 @@ JsonValue OrNull(int value) { return value >= 0 ? JsonValue(value) : JsonValue()
 
 }  // namespace
 
+JsonValue Rounded(double value) { return std::isfinite(value) ? JsonValue(std::round(value * 10.0) / 10.0) : JsonValue(); }
+
+namespace {
+// Each series' whole-run min, mean and max, and every throttling seen.
+JsonValue MonitorJson(const RunMonitor& monitor) {
+    JsonValue part = JsonValue::MakeObject();
+    part.Set("sensors_found", monitor.HasSensors());
+    part.Set("sensor_problem", monitor.HasSensors() ? JsonValue() : JsonValue(monitor.SensorProblem()));
+    JsonValue series = JsonValue::MakeArray();
+    const TimeSeriesStore& history = monitor.History();
+    for (TimeSeriesStore::SeriesId id = 0; id < history.SeriesCount(); ++id) {
+        const SeriesSummary summary = history.Summary(id);
+        if (summary.samples == 0) continue;
+        JsonValue entry = JsonValue::MakeObject();
+        entry.Set("key", history.Info(id).key);
+        entry.Set("label", history.Info(id).label);
+        entry.Set("unit", std::string(UnitKey(history.Info(id).unit)));
+        entry.Set("min", summary.min);
+        entry.Set("mean", summary.mean);
+        entry.Set("max", summary.max);
+        entry.Set("samples", summary.samples);
+        series.Append(entry);
+    }
+    part.Set("series", series);
+    JsonValue throttling = JsonValue::MakeArray();
+    for (const ThrottleEvent& event : monitor.ThrottleEvents()) {
+        JsonValue entry = JsonValue::MakeObject();
+        entry.Set("seconds", Seconds(event.seconds));
+        entry.Set("since_seconds", Seconds(event.sinceSeconds));
+        entry.Set("processor", event.processor);
+        entry.Set("reason", std::string(ThrottleReasonKey(event.reason)));
+        entry.Set("value", event.value);
+        entry.Set("reference", event.reference);
+        throttling.Append(entry);
+    }
+    part.Set("throttling", throttling);
+    return part;
+}
+}  // namespace
+
 JsonValue Megahertz(double hz) { return hz > 0.0 ? JsonValue(std::round(hz * 1e-5) / 10.0) : JsonValue(); }
 
 JsonValue WorkerJson(const WorkerResult& worker) {
@@ -76,7 +116,7 @@ JsonValue ErrorJson(const RunError& error) {
 }
 
 JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings, const ReportTimes& times,
-                         double timeStampHz) {
+                         double timeStampHz, const RunMonitor* monitor) {
     JsonValue report = JsonValue::MakeObject();
     report.Set("ferrox_version", kFerroxVersion);
     report.Set("start_time", IsoTime(times.start));
@@ -127,6 +167,12 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     effective.Set("samples", summary.coreClock.samples);
     clock.Set("effective", effective);
     report.Set("clock", clock);
+    JsonValue sensors = JsonValue::MakeObject();
+    sensors.Set("hottest_celsius", Rounded(summary.hottestCelsius));
+    sensors.Set("hottest_label", std::isfinite(summary.hottestCelsius) ? JsonValue(summary.hottestLabel) : JsonValue());
+    sensors.Set("package_watts", Rounded(summary.packageWatts));
+    report.Set("sensors", sensors);
+    if (monitor != nullptr) report.Set("monitor", MonitorJson(*monitor));
 
     report.Set("checks", summary.checks);
     report.Set("error_count", summary.errors);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/json.h"
+#include "run/run_monitor.h"
 #include "run/run_settings.h"
 #include "run/run_summary.h"
 
@@ -16,8 +17,9 @@ struct ReportTimes {
     std::string endReason;
 };
 
+// monitor: the run's sensors and their history (may be null: no "monitor" part).
 JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings, const ReportTimes& times,
-                         double timeStampHz);
+                         double timeStampHz, const RunMonitor* monitor = nullptr);
 
 // Pieces the status lines share: one worker, one processor, one error as JSON.
 JsonValue WorkerJson(const WorkerResult& worker);
@@ -25,3 +27,5 @@ JsonValue ProcessorJson(const ProcessorResult& processor);
 JsonValue ErrorJson(const RunError& error);
 // Hertz as megahertz with one decimal, or null when unknown (0).
 JsonValue Megahertz(double hz);
+// One decimal, or null when not finite (a sensor the machine does not have).
+JsonValue Rounded(double value);

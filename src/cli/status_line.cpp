@@ -1,5 +1,6 @@
 #include "cli/status_line.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "cli/run_report.h"
@@ -27,6 +28,12 @@ std::string StatusText(const RunSummary& summary, double timeStampHz) {
                   CurrentCoreClockHz(summary) * 1e-6, static_cast<unsigned long long>(summary.checks),
                   static_cast<unsigned long long>(summary.errors), summary.errors == 1 ? "error" : "errors");
     std::string line = text;
+    if (const std::string hottest = TemperatureText(summary.hottestCelsius, {}); !hottest.empty()) line += ", hottest " + hottest;
+    if (std::isfinite(summary.packageWatts)) {
+        std::snprintf(text, sizeof text, ", package %.1f W", summary.packageWatts);
+        line += text;
+    }
+    if (summary.throttleEvents > 0) line += ", throttled " + std::to_string(summary.throttleEvents) + "x";
     if (!summary.failingProcessors.empty()) line += " - " + FailingProcessorsText(summary.failingProcessors);
     return line;
 }
@@ -38,6 +45,9 @@ std::string StatusJson(const RunSummary& summary, double timeStampHz) {
     status.Set("effective_clock_mhz", Megahertz(CurrentCoreClockHz(summary)));
     status.Set("checks", summary.checks);
     status.Set("errors", summary.errors);
+    status.Set("hottest_celsius", Rounded(summary.hottestCelsius));
+    status.Set("package_watts", Rounded(summary.packageWatts));
+    status.Set("throttle_events", static_cast<std::uint64_t>(summary.throttleEvents));
     JsonValue workers = JsonValue::MakeArray();
     for (const WorkerResult& worker : summary.workers) workers.Append(WorkerJson(worker));
     status.Set("workers", workers);

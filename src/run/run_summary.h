@@ -2,7 +2,9 @@
 // A run's results as values: per processor, per worker, each error, and the verdict. The title,
 // the tray tip, the Results window, the status lines, the log and the report all read these.
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,11 @@ struct RunSummary {
     std::vector<RunError> errorList;          // the first errors, in order (at most kMaxErrorsKept)
     std::vector<int> failingProcessors;       // with at least one error, ascending
     ClockStatistics coreClock;                // effective clock over every measurement of the run
+    // The monitor's latest sweep: NaN where the machine has no such sensor.
+    double hottestCelsius = std::numeric_limits<double>::quiet_NaN();
+    std::string hottestLabel;
+    double packageWatts = std::numeric_limits<double>::quiet_NaN();
+    std::size_t throttleEvents = 0;
 };
 
 inline constexpr std::size_t kMaxErrorsKept = 1000;

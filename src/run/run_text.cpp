@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "monitor/throttle_detector.h"
 #include "run/run_summary.h"
 
 std::string FormatRunTime(double seconds, bool tenths) {
@@ -48,4 +49,23 @@ std::string DescribeError(const RunError& error) {
     return "worker " + std::to_string(error.worker) + " on " + DescribeProcessor(error.processor, error.core, error.package) +
            ", " + CheckPartName(error.part) + ": expected " + FormatDigest(error.expected) + ", obtained " +
            FormatDigest(error.obtained);
+}
+
+std::string DescribeThrottling(const ThrottleEvent& event, const std::string& place) {
+    char text[200];
+    if (event.reason == ThrottleReason::kClockDrop) {
+        std::snprintf(text, sizeof text, ": its clock %.1f MHz is more than 10%% below its first-minute median %.1f MHz since ",
+                      event.value * 1e-6, event.reference * 1e-6);
+        return "throttling on " + place + text + FormatRunTime(event.sinceSeconds, true);
+    }
+    std::snprintf(text, sizeof text, ": its %s throttle counter rose from %.0f to %.0f",
+                  event.reason == ThrottleReason::kCoreThrottleCount ? "core" : "package", event.reference, event.value);
+    return "throttling on " + place + text;
+}
+
+std::string TemperatureText(double celsius, const std::string& label) {
+    if (!std::isfinite(celsius)) return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f \u00b0C", std::round(celsius * 10.0) / 10.0);
+    return label.empty() ? text : std::string(text) + " (" + label + ")";
 }

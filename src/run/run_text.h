@@ -19,3 +19,10 @@ std::string DescribeError(const RunError& error);
 std::string DescribeProcessor(int processor, int core, int package);
 // "Errors on processor 1." / "Errors on processors 1, 3 and 5."; empty for none.
 std::string FailingProcessorsText(const std::vector<int>& processors);
+
+// "throttling on processor 3 (core 3, package 0): its clock 2100.0 MHz is more than 10% below its
+// first-minute median 3200.0 MHz since 00:01:05.0" and the like for the throttle counters.
+struct ThrottleEvent;
+std::string DescribeThrottling(const ThrottleEvent& event, const std::string& place);
+// "61.0 °C (k10temp Tctl)", or "" when there is no temperature.
+std::string TemperatureText(double celsius, const std::string& label);

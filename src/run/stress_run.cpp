@@ -46,12 +46,12 @@ void StressRun::BeginRun(const RunSettings& settings) {
     m_begun = true;
     m_ended = false;
     if (const char* inject = std::getenv("FERROX_INJECT_FAULT"); inject != nullptr) {
-        FaultInjectionSpec spec;
+        FaultPlan plan;
         std::string error;
-        if (ParseFaultInjection(inject, &spec, &error)) {
-            m_injector = std::make_unique<FaultInjector>(spec);
-            m_startNotes.push_back("FERROX_INJECT_FAULT: the check on processor " + std::to_string(spec.processor) +
-                                   " will report one flipped bit after " + std::to_string(spec.afterChecks) +
+        if (ParseFaultInjection(inject, &plan, &error)) {
+            m_injector = std::make_unique<FaultInjector>(plan);
+            m_startNotes.push_back("FERROX_INJECT_FAULT: the check on processor " + std::to_string(plan.processor) +
+                                   " will report one flipped bit after " + std::to_string(plan.afterChecks) +
                                    " good checks there");
         } else {
             m_startNotes.push_back("FERROX_INJECT_FAULT=" + std::string(inject) + " ignored: " + error);
@@ -78,7 +78,22 @@ void StressRun::BeginRun(const RunSettings& settings) {
         m_startNotes.push_back(note);
         m_log.Write("note: " + note);
     }
+    StartMonitor();
     StartLoad();
+}
+
+void StressRun::StartMonitor() {
+    const SysfsRoot root = m_sensorRoot ? *m_sensorRoot : SysfsRoot::FromEnvironment();
+    m_monitor = std::make_unique<RunMonitor>(TallyCount(), root);
+    m_nextMonitorSample = 1.0;
+    if (!root.IsUsable()) {
+        // Only a root the user chose can be wrong: say so where they look.
+        m_startNotes.push_back(root.Problem());
+        m_log.Write("note: " + root.Problem());
+    } else if (!m_monitor->HasSensors()) {
+        m_log.Write("note: sensors: " + m_monitor->SensorProblem() + "; the effective clock is measured by the workers");
+    }
+    m_monitor->Start();
 }
 
 std::vector<std::string> StressRun::TakeStartNotes() {
@@ -190,11 +205,17 @@ RunPoll StressRun::Poll() {
         const double hz = tally->coreClockHz.load();
         if (checks == m_checksSeen[processor] || hz <= 0.0) continue;
         m_checksSeen[processor] = checks;
+        if (m_monitor) m_monitor->PublishClock(processor, hz);
         m_clock.minimumHz = m_clock.samples == 0 ? hz : std::min(m_clock.minimumHz, hz);
         m_clock.maximumHz = std::max(m_clock.maximumHz, hz);
         m_clockSum += hz;
         ++m_clock.samples;
         m_clock.meanHz = m_clockSum / static_cast<double>(m_clock.samples);
+    }
+    // The monitor's history and throttling, once a second.
+    if (m_monitor && ElapsedSeconds() >= m_nextMonitorSample) {
+        for (const ThrottleEvent& event : m_monitor->Sample(ElapsedSeconds())) Note(poll, DescribeThrottling(event, PlaceText(event.processor)));
+        m_nextMonitorSample = ElapsedSeconds() + 1.0;
     }
     if (std::string problem = m_log.TakeNewProblem(); !problem.empty()) poll.notes.push_back("the log is not kept: " + problem);
     return poll;
@@ -214,6 +235,7 @@ void StressRun::EndRun(const std::string& reason) {
         if (Context(context->slot) == context.get()) running.push_back(context);
     StopWorkers();
     WaitForStoppedWorkers();  // their last passes' checks count too
+    if (m_monitor) m_monitor->Stop();
     std::sort(running.begin(), running.end(), [](const auto& a, const auto& b) { return a->slot < b->slot; });
     for (const auto& context : running) m_endedWorkers.push_back(WorkerResultOf(*context));
     Poll();
@@ -275,5 +297,12 @@ RunSummary StressRun::Summary() const {
     summary.verdict = summary.errors > 0 ? Verdict::Failed : Verdict::NoErrors;
     summary.errorList = m_errors;
     summary.coreClock = m_clock;
+    if (m_monitor) {
+        const MonitorHeadline headline = m_monitor->Headline();
+        summary.hottestCelsius = headline.hottestCelsius;
+        summary.hottestLabel = headline.hottestLabel;
+        summary.packageWatts = headline.packageWatts;
+        summary.throttleEvents = m_monitor->ThrottleEvents().size();
+    }
     return summary;
 }

@@ -2,12 +2,16 @@
 // One run: the settings, the workers, the per-processor results, the verdict and the log, with no
 // window code. The window and the headless runner both drive one, and show its summary.
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "load/load_workers.h"
+#include "monitor/sysfs_root.h"
 #include "run/core_cycler.h"
 #include "run/run_log.h"
+#include "run/run_monitor.h"
 #include "run/run_settings.h"
 #include "run/run_summary.h"
 
@@ -50,10 +54,15 @@ public:
     const RunSettings& Settings() const { return m_settings; }
     double ElapsedSeconds() const;
     RunLog& Log() { return m_log; }
+    // The sensors below root instead of those FERROX_SYSFS_ROOT or "/" names (before BeginRun).
+    void UseSensorsAt(const SysfsRoot& root) { m_sensorRoot = root; }
+    // The run's monitor (clocks, sensors, their history, throttling); null before BeginRun.
+    const RunMonitor* Monitor() const { return m_monitor.get(); }
     std::vector<std::string> TakeStartNotes();
 
 private:
     void StartLoad();
+    void StartMonitor();
     void Note(RunPoll& poll, const std::string& note);
     void TakeEvent(const WorkerEvent& event, RunPoll& poll);
     static WorkerResult WorkerResultOf(const WorkerContext& context);
@@ -62,6 +71,9 @@ private:
     RunLog m_log;
     CoreCycler m_cycler;
     std::unique_ptr<FaultInjector> m_injector;
+    std::optional<SysfsRoot> m_sensorRoot;
+    std::unique_ptr<RunMonitor> m_monitor;
+    double m_nextMonitorSample = 0.0;
     std::vector<RunError> m_errors;
     std::vector<WorkerResult> m_endedWorkers;  // the workers as they ended
     std::uint64_t m_errorCount = 0;

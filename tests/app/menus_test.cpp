@@ -81,7 +81,7 @@ TEST_F(Menus, MainMenuHasEveryItemInOrder) {
         {"&Settings/-", "&Settings/&1 Low Priority 40026", "&Settings/&2 Normal Priority 40027",
          "&Settings/&3 High Priority 40024", "&Settings/&4 Realtime Priority 40023", "&Settings/-"},
         CheckedLoadItems("&Settings/"),
-        {"&Settings/&Animated 40007", "&Settings/-", "&Settings/&Exit 57665"},
+        {"&Settings/&Animated 40007", "&Settings/M&onitor... 40041", "&Settings/-", "&Settings/&Exit 57665"},
         {"&Help/", "&Help/&About 40029", "&Help/&Home Page 40030", "&Help/&Results... 40040"},
         {"Sharing/", "Sharing/CPU && Overclocking Database 40035", "Sharing/-",
          "Sharing/Settings... 40036"},
@@ -101,7 +101,7 @@ TEST_F(Menus, TrayMenuHasEveryItemInOrderWithShowAsDefault) {
         {"&Settings/-", "&Settings/Low Priority 40026", "&Settings/Normal Priority 40027",
          "&Settings/High Priority 40024", "&Settings/Realtime Priority 40023", "&Settings/-"},
         CheckedLoadItems("&Settings/"),
-        {"&Settings/&Animated 40007", "&Settings/&Results... 40040", "&Settings/-", "&Settings/&Exit 57665"},
+        {"&Settings/&Animated 40007", "&Settings/M&onitor... 40041", "&Settings/&Results... 40040", "&Settings/-", "&Settings/&Exit 57665"},
     });
     EXPECT_EQ(lines, expected);
 

@@ -3,8 +3,9 @@
 # (trayer): the window appears, its title counts the run time, its client area shows the logo
 # (lit letters in the upper band over a dark background), the picture changes while animated and
 # stands still once "&Animated" is switched off from the menu bar, and closing the window with
-# Alt+F4 ends the program with status 0 within a few seconds. Exits 77 (skipped) when a tool is
-# missing.
+# Alt+F4 ends the program with status 0 within a few seconds. Then: SIGTERM and SIGINT end a run
+# with status 0; an injected fault shows in the title within seconds and a --duration run with it
+# ends by itself with status 2 and its report. Exits 77 (skipped) when a tool is missing.
 # FERROX_SMOKE_SHOT=file.png keeps a screenshot of the running program.
 set -u
 ferrox=${1:?usage: smoke_xvfb.sh path/to/ferrox}
@@ -56,22 +57,38 @@ trayer --edge bottom --align right --widthtype pixel --width 100 --heighttype pi
 pids+=($!)
 sleep 0.5
 
-"$ferrox" >"$log" 2>&1 &
-ferrox_pid=$!
-pids+=("$ferrox_pid")
-
 title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
 pattern='^Ferrox [0-9][0-9]+:[0-9][0-9]:[0-9][0-9] at +[0-9]+\.[0-9] MHz$'
 
-window=""
-for _ in $(seq 100); do
-    kill -0 "$ferrox_pid" 2>/dev/null || fail "ferrox ended before its window appeared"
-    window=$(xdotool search --onlyvisible --name '^Ferrox [0-9]' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no Ferrox window within 10 s"
+# Starts ferrox with the given options; sets ferrox_pid and window.
+start_window() {
+    "$ferrox" "$@" >"$log" 2>&1 &
+    ferrox_pid=$!
+    pids+=("$ferrox_pid")
+    window=""
+    for _ in $(seq 100); do
+        kill -0 "$ferrox_pid" 2>/dev/null || fail "ferrox $* ended before its window appeared"
+        window=$(xdotool search --onlyvisible --name '^Ferrox [0-9]' 2>/dev/null | head -1)
+        [ -n "$window" ] && return 0
+        sleep 0.1
+    done
+    fail "no Ferrox window within 10 s ($*)"
+}
+# Waits up to 8 s for ferrox to end; sets status.
+wait_for_end() {
+    for _ in $(seq 80); do
+        kill -0 "$ferrox_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$ferrox_pid" 2>/dev/null; then
+        kill -9 "$ferrox_pid"
+        fail "ferrox still running 8 s after $1"
+    fi
+    wait "$ferrox_pid"
+    status=$?
+}
 
+start_window
 first=$(title_of "$window")
 echo "title: $first"
 [[ $first =~ $pattern ]] || fail "unexpected title '$first'"
@@ -128,16 +145,31 @@ band=$(brightest "$runtime_dir/d.png" 30 95)
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1
 xdotool key --clearmodifiers alt+F4
-for _ in $(seq 80); do
-    kill -0 "$ferrox_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$ferrox_pid" 2>/dev/null; then
-    kill -9 "$ferrox_pid"
-    fail "ferrox still running 8 s after Alt+F4"
-fi
-wait "$ferrox_pid"
-status=$?
+wait_for_end "Alt+F4"
 [ "$status" -eq 0 ] || fail "ferrox exited with status $status"
 [ ! -d "/proc/$ferrox_pid" ] || fail "ferrox's process is still there"
 echo "ferrox closed cleanly"
+
+for signal in TERM INT; do
+    start_window --threads 1 --no-animation
+    kill -s "$signal" "$ferrox_pid"
+    wait_for_end "SIG$signal"
+    [ "$status" -eq 0 ] || fail "SIG$signal: status $status"
+    echo "SIG$signal ended the window with status 0"
+done
+
+# Processor 0 computes a wrong result after two good checks: the title counts it within seconds,
+# and the run ends by itself after its duration with status 2 and a report that names it.
+FERROX_INJECT_FAULT=cpu=0,after=2 start_window --threads 1 --duration 6s --report "$runtime_dir/report.json"
+errors=""
+for _ in $(seq 50); do
+    errors=$(title_of "$window" | grep -o ' - 1 error$')
+    [ -n "$errors" ] && break
+    sleep 0.1
+done
+[ -n "$errors" ] || fail "no error in the title within 5 s: '$(title_of "$window")'"
+echo "title with the fault: $(title_of "$window")"
+wait_for_end "its 6 s duration"
+[ "$status" -eq 2 ] || fail "a run with errors ended with status $status"
+grep -q '"verdict": "failed"' "$runtime_dir/report.json" || fail "no failed verdict in the report"
+echo "the faulty run ended by itself with status 2"

@@ -76,7 +76,7 @@ TEST(CheckParts, CallersRoundingAndPrecisionNeitherChangeNorLeak) {
 }
 
 TEST(CheckSuite, InjectedFaultFailsOnlyTheChosenProcessorsCheckAfterItsCount) {
-    FaultInjector injector(FaultInjectionSpec{1, 2});
+    FaultInjector injector(FaultPlan{1, 2});
     auto area = NewArea();
     const int processors[] = {0, 1, 1, 0, 1, 1, 1};
     const bool passes[] = {true, true, true, true, false, true, true};
@@ -107,14 +107,14 @@ TEST(FaultInjection, ParsesWhatIsDocumentedAndRefusesTheRest) {
         {" cpu=1", false},
     };
     for (const Case& c : cases) {
-        FaultInjectionSpec spec{-7, -7};
+        FaultPlan plan{-7, -7};
         std::string error;
-        EXPECT_EQ(ParseFaultInjection(c.text, &spec, &error), c.valid) << c.text;
+        EXPECT_EQ(ParseFaultInjection(c.text, &plan, &error), c.valid) << c.text;
         if (c.valid) {
-            EXPECT_EQ(spec.processor, c.processor) << c.text;
-            EXPECT_EQ(spec.afterChecks, c.after) << c.text;
+            EXPECT_EQ(plan.processor, c.processor) << c.text;
+            EXPECT_EQ(plan.afterChecks, c.after) << c.text;
         } else {
-            EXPECT_EQ(spec.processor, -7) << c.text;
+            EXPECT_EQ(plan.processor, -7) << c.text;
             EXPECT_FALSE(error.empty()) << c.text;
         }
     }

@@ -84,6 +84,24 @@ for arguments in "--threads 0" "--priority idle" "--report $work/missing/dir/r.j
 done
 [ -e "$work/missing" ] && fail "a refused report path was created"
 
+# Sensors below FERROX_SYSFS_ROOT reach the status lines and the report; a root that is not there
+# is one warning, and the run goes on without sensors.
+mkdir -p "$work/sys/sys/class/hwmon/hwmon0"
+echo k10temp >"$work/sys/sys/class/hwmon/hwmon0/name"
+echo 61250 >"$work/sys/sys/class/hwmon/hwmon0/temp1_input"
+echo Tctl >"$work/sys/sys/class/hwmon/hwmon0/temp1_label"
+FERROX_SYSFS_ROOT=$work/sys "$ferrox" --headless --threads 1 --duration 2s --report "$work/sensors.json" >"$work/out" 2>"$work/err"
+grep -q 'hottest 61.3 °C$' "$work/out" || fail "no temperature in the status lines: $(cat "$work/out")"
+report "$work/sensors.json" 'r["sensors"]["hottest_celsius"] == 61.3' 'r["sensors"]["hottest_label"] == "k10temp Tctl"' \
+    'r["sensors"]["package_watts"] is None' 'r["monitor"]["sensors_found"]' \
+    '[s["max"] for s in r["monitor"]["series"] if s["unit"] == "celsius"] == [61.25]' \
+    'all(s["min"] > 1e8 for s in r["monitor"]["series"] if s["unit"] == "hertz")'
+FERROX_SYSFS_ROOT=$work/nowhere "$ferrox" --headless --threads 1 --duration 1s --report "$work/nosensors.json" >"$work/out" 2>"$work/err"
+status=$?
+[ $status -eq 0 ] || fail "a missing sensor root ended the run with status $status"
+grep -q "FERROX_SYSFS_ROOT" "$work/err" || fail "no warning about the sensor root: $(cat "$work/err")"
+report "$work/nosensors.json" 'r["sensors"]["hottest_celsius"] is None' 'not r["monitor"]["sensors_found"]'
+
 # --report - writes the report on stdout after the summary.
 "$ferrox" --headless --threads 1 --duration 2s --report - >"$work/out" 2>/dev/null
 sed -n '/^{/,$p' "$work/out" >"$work/stdout.json"

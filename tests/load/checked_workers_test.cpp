@@ -151,7 +151,7 @@ TEST(CheckedWorkers, EachWorkerRunsOnItsProcessorAndAFaultNamesTheRightOne) {
     const std::vector<int> order = SpreadOrder(AllowedProcessors());
     if (order.size() < 2) GTEST_SKIP() << "needs two processors, this process may use " << order.size();
     const int faulty = order[1];
-    FaultInjector injector(FaultInjectionSpec{faulty, 1});
+    FaultInjector injector(FaultPlan{faulty, 1});
     LoadWorkers workers;
     workers.SetFaultInjector(&injector);
     workers.StartWorkers(2);
@@ -187,7 +187,7 @@ TEST(CheckedWorkers, EachWorkerRunsOnItsProcessorAndAFaultNamesTheRightOne) {
 
 TEST(CheckedWorkers, StopOnErrorHoldsTheFailedWorkerStillUntilItsQuit) {
     const int processor = SpreadOrder(AllowedProcessors())[0];
-    FaultInjector injector(FaultInjectionSpec{processor, 0});
+    FaultInjector injector(FaultPlan{processor, 0});
     LoadWorkers workers;
     workers.SetFaultInjector(&injector);
     workers.SetStopOnError(true);

@@ -1,0 +1,311 @@
+#include "platform/chart_window.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDialog>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPen>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/frame_widget.h"
+#include "platform/frame_wnd.h"
+
+namespace {
+// More lines than this and the legend would crowd out the plot: the table names them instead.
+constexpr std::size_t kMostLegendLines = 16;
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+// A plot is at most this many points wide: a line with more is thinned to the lowest and highest
+// value of each stretch, which keeps its shape (spikes included) at a fraction of the drawing.
+constexpr std::size_t kMostPointsPerLine = 300;
+
+QList<QPointF> PlotPoints(const ChartLine& line, double& low, double& high) {
+    QList<QPointF> points;
+    const std::size_t count = std::min(line.minutes.size(), line.values.size());
+    const std::size_t stretch = count <= kMostPointsPerLine ? 1 : (count * 2 + kMostPointsPerLine - 1) / kMostPointsPerLine;
+    points.reserve(static_cast<qsizetype>(std::min(count, kMostPointsPerLine + 2)));
+    for (std::size_t first = 0; first < count; first += stretch) {
+        const std::size_t end = std::min(count, first + stretch);
+        std::size_t lowest = end, highest = end;
+        for (std::size_t i = first; i < end; ++i) {
+            if (!std::isfinite(line.values[i])) continue;
+            if (lowest == end || line.values[i] < line.values[lowest]) lowest = i;
+            if (highest == end || line.values[i] > line.values[highest]) highest = i;
+        }
+        if (lowest == end) continue;
+        for (std::size_t i : {std::min(lowest, highest), std::max(lowest, highest)}) {
+            points.append(QPointF(line.minutes[i], line.values[i]));
+            if (lowest == highest) break;
+        }
+        low = std::min(low, line.values[lowest]);
+        high = std::max(high, line.values[highest]);
+    }
+    return points;
+}
+
+// One panel: a chart whose series are kept from refresh to refresh and given new points; only a
+// change in the lines themselves (a new sensor) makes new series.
+struct Panel {
+    QChart* chart = nullptr;
+    QChartView* view = nullptr;
+    QValueAxis* time = nullptr;
+    QValueAxis* value = nullptr;
+    std::vector<QLineSeries*> lines;
+    QScatterSeries* errors = nullptr;
+    QScatterSeries* warnings = nullptr;
+
+    explicit Panel(QWidget* parent) {
+        chart = new QChart();
+        chart->setMargins(QMargins(4, 4, 4, 4));
+        chart->legend()->setAlignment(Qt::AlignRight);
+        time = new QValueAxis(chart);
+        time->setTitleText("Run time (min)");
+        time->setLabelFormat("%g");
+        value = new QValueAxis(chart);
+        value->setLabelFormat("%g");
+        chart->addAxis(time, Qt::AlignBottom);
+        chart->addAxis(value, Qt::AlignLeft);
+        // Errors and throttling along the bottom of every panel.
+        errors = AddMarkSeries("Errors", QColor(200, 0, 0), QScatterSeries::MarkerShapeRectangle);
+        warnings = AddMarkSeries("Throttling", QColor(230, 140, 0), QScatterSeries::MarkerShapeCircle);
+        view = new QChartView(chart, parent);
+        view->setRenderHint(QPainter::Antialiasing, false);  // thousands of points: keep repaints cheap
+        view->setMinimumHeight(150);
+    }
+
+    QScatterSeries* AddMarkSeries(const char* name, const QColor& colour, QScatterSeries::MarkerShape shape) {
+        auto* series = new QScatterSeries(chart);
+        series->setName(name);
+        series->setColor(colour);
+        series->setBorderColor(colour);
+        series->setMarkerShape(shape);
+        series->setMarkerSize(9.0);
+        chart->addSeries(series);
+        series->attachAxis(time);
+        series->attachAxis(value);
+        return series;
+    }
+
+    void MatchLines(const ChartPanel& content) {
+        bool same = lines.size() == content.lines.size();
+        for (std::size_t i = 0; same && i < lines.size(); ++i) same = lines[i]->name() == Text(content.lines[i].label);
+        if (same) return;
+        for (QLineSeries* series : lines) {
+            chart->removeSeries(series);
+            delete series;
+        }
+        lines.clear();
+        for (const ChartLine& line : content.lines) {
+            auto* series = new QLineSeries(chart);
+            series->setName(Text(line.label));
+            // A one-pixel pen is drawn as it is; a wider one is stroked into a path first.
+            QPen pen = series->pen();
+            pen.setWidth(1);
+            series->setPen(pen);
+            chart->addSeries(series);
+            series->attachAxis(time);
+            series->attachAxis(value);
+            lines.push_back(series);
+        }
+    }
+
+    std::size_t Fill(const ChartPanel& content, const std::vector<ChartMark>& marks, double endMinutes) {
+        MatchLines(content);
+        chart->setTitle(Text(content.lines.empty() ? content.title + ": " + content.emptyText : content.title));
+        value->setTitleText(Text(content.unit));
+        double low = INFINITY, high = -INFINITY;
+        std::size_t plotted = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const QList<QPointF> points = PlotPoints(content.lines[i], low, high);
+            plotted += static_cast<std::size_t>(points.size());
+            lines[i]->replace(points);
+        }
+        if (!std::isfinite(low)) {
+            low = 0.0;
+            high = 1.0;
+        }
+        const double pad = std::max((high - low) * 0.08, std::max(std::fabs(high) * 0.01, 0.5));
+        value->setRange(std::max(0.0, low - pad), high + pad);
+        value->applyNiceNumbers();
+        time->setRange(0.0, std::max(1.0, endMinutes));
+        time->applyNiceNumbers();
+        QList<QPointF> errorPoints, warningPoints;
+        for (const ChartMark& mark : marks) (mark.alarm ? errorPoints : warningPoints).append(QPointF(mark.minutes, value->min()));
+        errors->replace(errorPoints);
+        warnings->replace(warningPoints);
+        // The legend names the lines while it has room; the table below always does.
+        chart->legend()->setVisible(lines.size() <= kMostLegendLines);
+        for (QLegendMarker* marker : chart->legend()->markers(errors)) marker->setVisible(!errorPoints.isEmpty());
+        for (QLegendMarker* marker : chart->legend()->markers(warnings)) marker->setVisible(!warningPoints.isEmpty());
+        return plotted;
+    }
+};
+
+}  // namespace
+
+struct CChartWindow::Impl {
+    QPointer<QDialog> dialog;
+    QLabel* heading = nullptr;
+    QLabel* status = nullptr;
+    QVBoxLayout* plots = nullptr;
+    QTableWidget* table = nullptr;
+    QTimer* timer = nullptr;
+    std::vector<std::unique_ptr<Panel>> panels;
+    ContentSource source;
+    SaveAction save;
+    ChartContent shown;
+    std::size_t plotted = 0;
+
+    void Build(QWidget* owner) {
+        dialog = new QDialog(owner, Qt::Window);
+        auto* layout = new QVBoxLayout(dialog);
+        heading = new QLabel(dialog);
+        heading->setWordWrap(true);
+        heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(heading);
+        auto* splitter = new QSplitter(Qt::Vertical, dialog);
+        auto* plotArea = new QWidget(splitter);
+        plots = new QVBoxLayout(plotArea);
+        plots->setContentsMargins(0, 0, 0, 0);
+        table = new QTableWidget(splitter);
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->verticalHeader()->setVisible(false);
+        splitter->addWidget(plotArea);
+        splitter->addWidget(table);
+        splitter->setStretchFactor(0, 4);
+        splitter->setStretchFactor(1, 1);
+        layout->addWidget(splitter, 1);
+        auto* buttons = new QHBoxLayout();
+        status = new QLabel(dialog);
+        auto* saveButton = new QPushButton("Save as CSV...", dialog);
+        buttons->addWidget(status, 1);
+        buttons->addWidget(saveButton);
+        layout->addLayout(buttons);
+        dialog->resize(760, 700);
+        QObject::connect(saveButton, &QPushButton::clicked, dialog, [this] {
+            const QString path = QFileDialog::getSaveFileName(dialog, "Save the monitor's data", "ferrox-monitor.csv",
+                                                              "CSV files (*.csv);;All files (*)");
+            if (!path.isEmpty()) SaveTo(path.toStdString(), nullptr);
+        });
+        timer = new QTimer(dialog);
+        timer->setInterval(1000);
+        QObject::connect(timer, &QTimer::timeout, dialog, [this] {
+            if (dialog->isVisible()) Fill();
+        });
+    }
+
+    void Fill() {
+        if (!source || dialog == nullptr) return;
+        shown = source();
+        heading->setText(Text(shown.heading));
+        while (panels.size() < shown.panels.size()) {
+            panels.push_back(std::make_unique<Panel>(dialog));
+            plots->addWidget(panels.back()->view, 1);
+        }
+        for (std::size_t i = 0; i < panels.size(); ++i) panels[i]->view->setVisible(i < shown.panels.size());
+        double endMinutes = 0.0;
+        for (const ChartPanel& panel : shown.panels)
+            for (const ChartLine& line : panel.lines)
+                if (!line.minutes.empty()) endMinutes = std::max(endMinutes, line.minutes.back());
+        for (const ChartMark& mark : shown.marks) endMinutes = std::max(endMinutes, mark.minutes);
+        plotted = 0;
+        for (std::size_t i = 0; i < shown.panels.size(); ++i) plotted += panels[i]->Fill(shown.panels[i], shown.marks, endMinutes);
+
+        FillTable();
+    }
+
+    // Only changed cells get new text, and columns are sized again only when the table's shape
+    // changes: laying out text is most of what a refresh would otherwise cost.
+    void FillTable() {
+        const bool reshaped = table->columnCount() != static_cast<int>(shown.columns.size()) ||
+                              table->rowCount() != static_cast<int>(shown.rows.size());
+        if (reshaped) {
+            table->setColumnCount(static_cast<int>(shown.columns.size()));
+            QStringList labels;
+            for (const std::string& column : shown.columns) labels << Text(column);
+            table->setHorizontalHeaderLabels(labels);
+            table->setRowCount(static_cast<int>(shown.rows.size()));
+        }
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const std::vector<std::string>& cells = shown.rows[static_cast<std::size_t>(row)];
+            for (int column = 0; column < table->columnCount(); ++column) {
+                const auto at = static_cast<std::size_t>(column);
+                const QString text = Text(at < cells.size() ? cells[at] : std::string());
+                QTableWidgetItem* item = table->item(row, column);
+                if (item == nullptr) {
+                    table->setItem(row, column, new QTableWidgetItem(text));
+                } else if (item->text() != text) {
+                    item->setText(text);
+                }
+            }
+        }
+        if (reshaped) table->resizeColumnsToContents();
+    }
+
+    bool SaveTo(const std::string& path, std::string* error) {
+        std::string reason;
+        const bool saved = save && save(path, &reason);
+        if (!save) reason = "nothing to save";
+        if (status != nullptr)
+            status->setText(saved ? Text("Saved to " + path) : Text("Not saved: " + reason));
+        if (!saved && error != nullptr) *error = reason;
+        return saved;
+    }
+};
+
+CChartWindow::CChartWindow() : m_impl(std::make_unique<Impl>()) {}
+
+CChartWindow::~CChartWindow() {
+    if (m_impl->dialog) delete m_impl->dialog.data();
+}
+
+void CChartWindow::Show(CFrameWnd* owner, const std::string& title, ContentSource source, SaveAction save) {
+    if (m_impl->dialog == nullptr) m_impl->Build(owner != nullptr ? owner->GetFrameWidget() : nullptr);
+    m_impl->source = std::move(source);
+    m_impl->save = std::move(save);
+    m_impl->dialog->setWindowTitle(Text(title));
+    m_impl->Fill();
+    m_impl->timer->start();
+    m_impl->dialog->show();
+    m_impl->dialog->raise();
+    m_impl->dialog->activateWindow();
+}
+
+void CChartWindow::Close() {
+    if (m_impl->dialog == nullptr) return;
+    m_impl->timer->stop();
+    m_impl->dialog->hide();
+}
+
+bool CChartWindow::IsShown() const { return m_impl->dialog != nullptr && m_impl->dialog->isVisible(); }
+
+void CChartWindow::Refresh() { m_impl->Fill(); }
+
+void CChartWindow::PaintNow() {
+    if (m_impl->dialog == nullptr) return;
+    QPixmap image(m_impl->dialog->size());
+    m_impl->dialog->render(&image);
+}
+
+const ChartContent& CChartWindow::Shown() const { return m_impl->shown; }
+
+std::size_t CChartWindow::PlottedPoints() const { return m_impl->plotted; }
+
+bool CChartWindow::SaveTo(const std::string& path, std::string* error) { return m_impl->SaveTo(path, error); }

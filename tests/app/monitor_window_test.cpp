@@ -1,0 +1,117 @@
+// The Monitor window over a fake sensor tree: it opens from its menu item, plots the loaded
+// processor's effective clock, the temperatures and the errors as marks, tabulates every series,
+// saves them as CSV (refusing a path it cannot write), and says so when a machine has no sensors.
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "app/command_ids.h"
+#include "app_fixture.h"
+#include "load/placement.h"
+#include "monitor/fake_sysfs.h"
+#include "platform/processors.h"
+#include "run/stress_run.h"
+
+namespace {
+
+class MonitorWindow : public ::testing::Test {
+protected:
+    void Start(const FakeSysfs& tree) {
+        setenv("FERROX_SYSFS_ROOT", tree.Path().c_str(), 1);
+        app = std::make_unique<CFerroxApp>();
+        app->m_frameClock = TestClock::Make();
+        app->m_startOptions.run.threads = 1;
+        ASSERT_NE(app->InitInstance(), 0);
+    }
+    // Runs the window's timer until done (at most about 8 s).
+    template <typename Done>
+    bool RunUntil(Done done) {
+        for (int tick = 0; tick < 400; ++tick) {
+            if (done()) return true;
+            ProcessEvents(20);
+            app->m_frame->OnTimer(kRefreshTimerId);
+        }
+        return done();
+    }
+    void TearDown() override {
+        unsetenv("FERROX_SYSFS_ROOT");
+        unsetenv("FERROX_INJECT_FAULT");
+        if (app != nullptr) {
+            app->m_frame->DestroyWindow();
+            app->ExitInstance();
+        }
+    }
+    CFerroxFrame& Frame() { return *app->m_frame; }
+    std::unique_ptr<CFerroxApp> app;
+};
+
+const ChartPanel* PanelTitled(const ChartContent& content, const std::string& title) {
+    for (const ChartPanel& panel : content.panels)
+        if (panel.title == title) return &panel;
+    return nullptr;
+}
+
+TEST_F(MonitorWindow, PlotsClocksSensorsAndErrorsAndSavesThemAsCsv) {
+    FakeSysfs tree;
+    WriteIntelDesktop(tree, 4);
+    const int loaded = SpreadOrder(AllowedProcessors())[0];
+    setenv("FERROX_INJECT_FAULT", ("cpu=" + std::to_string(loaded) + ",after=1").c_str(), 1);
+    Start(tree);
+    const RunMonitor& monitor = *app->Monitor();
+    ASSERT_TRUE(RunUntil([&] {
+        return app->Summary().errors > 0 && monitor.History().FindSeries("Effective clock/cpu" + std::to_string(loaded)) &&
+               monitor.History().FindSeries("Temperature/hwmon2/temp1");
+    })) << "no clock, temperature or error within the time";
+
+    Frame().SendCommand(kCmdMonitor);
+    ASSERT_TRUE(Frame().MonitorWindow().IsShown());
+    Frame().MonitorWindow().Refresh();
+    const ChartContent& shown = Frame().MonitorWindow().Shown();
+    const ChartPanel* clocks = PanelTitled(shown, "Effective clock");
+    const ChartPanel* temperatures = PanelTitled(shown, "Temperatures");
+    ASSERT_TRUE(clocks != nullptr && temperatures != nullptr);
+    ASSERT_EQ(clocks->lines.size(), 1u) << "one loaded processor";
+    EXPECT_EQ(clocks->lines[0].label, "CPU " + std::to_string(loaded));
+    EXPECT_GT(clocks->lines[0].values.front(), 100.0) << "in MHz";
+    EXPECT_EQ(temperatures->lines.size(), 7u) << "acpitz, three NVMe sensors, coretemp package and two cores";
+    EXPECT_GE(Frame().MonitorWindow().PlottedPoints(), 8u) << "a point on each line at least";
+    ASSERT_FALSE(shown.marks.empty());
+    EXPECT_TRUE(shown.marks.front().alarm) << "the injected error";
+    EXPECT_NE(shown.heading.find("Hottest 54.0 \u00b0C (coretemp Core 1)"), std::string::npos) << shown.heading;
+    EXPECT_NE(shown.heading.find("1 error (red marks)"), std::string::npos) << shown.heading;
+    ASSERT_FALSE(shown.rows.empty());
+    EXPECT_EQ(shown.rows.front()[0], "Effective clock");
+    Frame().MonitorWindow().PaintNow();
+    Frame().SendCommand(kCmdResults);
+    const std::string results = Frame().ResultsWindow().Shown().heading;
+    EXPECT_NE(results.find(" MHz mean. Hottest 54.0 \u00b0C (coretemp Core 1)."), std::string::npos) << results;
+
+    const std::string csv = testing::TempDir() + "ferrox-monitor-test.csv";
+    std::string error;
+    ASSERT_TRUE(Frame().MonitorWindow().SaveTo(csv, &error)) << error;
+    std::ifstream in(csv);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().rfind("series,label,unit,", 0), 0u);
+    EXPECT_NE(text.str().find("Temperature/hwmon2/temp3,Core 1,celsius,"), std::string::npos) << text.str();
+    std::remove(csv.c_str());
+    EXPECT_FALSE(Frame().MonitorWindow().SaveTo("/nonexistent-folder/monitor.csv", &error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(MonitorWindow, AMachineWithoutSensorsShowsThemAbsent) {
+    FakeSysfs empty;
+    Start(empty);
+    ASSERT_TRUE(RunUntil([&] { return app->Monitor()->History().SeriesCount() > 0; })) << "the clock alone";
+    Frame().SendCommand(kCmdMonitor);
+    const ChartContent& shown = Frame().MonitorWindow().Shown();
+    ASSERT_EQ(shown.panels.size(), 3u);
+    EXPECT_FALSE(shown.panels[0].lines.empty());
+    for (int panel : {1, 2}) {
+        EXPECT_TRUE(shown.panels[panel].lines.empty()) << shown.panels[panel].title;
+        EXPECT_FALSE(shown.panels[panel].emptyText.empty());
+    }
+    EXPECT_NE(shown.heading.find("Sensors: none"), std::string::npos) << shown.heading;
+}
+
+}  // namespace

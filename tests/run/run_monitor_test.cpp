@@ -1,0 +1,88 @@
+// The run's monitor over a fake sysfs tree: the sweep thread's readings and the workers' clocks
+// reach the history, the headline names the hottest sensor and sums the package power, a rising
+// throttle counter becomes an event, and a machine without sensors says so.
+
+#include "run/run_monitor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "monitor/fake_sysfs.h"
+#include "platform/thread.h"
+#include "run/run_text.h"
+
+namespace {
+
+bool SampleUntil(RunMonitor& monitor, double& seconds, const std::function<bool()>& done) {
+    for (int attempt = 0; attempt < 60; ++attempt) {
+        monitor.Sample(seconds);
+        if (done()) return true;
+        seconds += 0.1;
+        Sleep(100);
+    }
+    return false;
+}
+
+TEST(RunMonitor, SweepsAndClocksReachTheHistoryAndTheHeadline) {
+    FakeSysfs tree;
+    WriteIntelDesktop(tree, 4);
+    RunMonitor monitor(4, tree.Root());
+    ASSERT_TRUE(monitor.HasSensors());
+    monitor.Start();
+    monitor.PublishClock(2, 3.1e9);
+    double seconds = 1.0;
+    // Power needs two sweeps: the first read of an energy counter gives no watts yet.
+    tree.Write("sys/class/powercap/intel-rapl:0/energy_uj", "1000000\n");
+    ASSERT_TRUE(SampleUntil(monitor, seconds, [&] { return std::isfinite(monitor.Headline().hottestCelsius); }));
+    tree.Write("sys/class/powercap/intel-rapl:0/energy_uj", "900000000\n");
+    ASSERT_TRUE(SampleUntil(monitor, seconds, [&] { return std::isfinite(monitor.Headline().packageWatts); }))
+        << "the package zone's energy rose between sweeps";
+    monitor.Stop();
+
+    const MonitorHeadline headline = monitor.Headline();
+    EXPECT_DOUBLE_EQ(headline.hottestCelsius, 54.0) << "the hottest coretemp core of four processors";
+    EXPECT_EQ(headline.hottestLabel, "coretemp Core 1");
+    EXPECT_GT(headline.packageWatts, 0.0);
+    const TimeSeriesStore& history = monitor.History();
+    const auto clock = history.FindSeries("Effective clock/cpu2");
+    ASSERT_TRUE(clock.has_value());
+    EXPECT_EQ(history.Summary(*clock).samples, 1u) << "one publication, one sample";
+    EXPECT_DOUBLE_EQ(history.Summary(*clock).max, 3.1e9);
+    EXPECT_TRUE(history.FindSeries("Temperature/hwmon2/temp3").has_value());
+    EXPECT_FALSE(history.FindSeries("Effective clock/cpu0").has_value()) << "nothing published there";
+}
+
+TEST(RunMonitor, ARisingThrottleCounterIsAnEventWithItsText) {
+    FakeSysfs tree;
+    WriteIntelDesktop(tree, 2);
+    RunMonitor monitor(2, tree.Root());
+    monitor.Start();
+    double seconds = 0.0;
+    // The first sweep starts the count; a rise after it is throttling.
+    ASSERT_TRUE(SampleUntil(monitor, seconds, [&] { return monitor.History().SeriesCount() > 0; }));
+    tree.Write("sys/devices/system/cpu/cpu1/thermal_throttle/core_throttle_count", "7\n");
+    ASSERT_TRUE(SampleUntil(monitor, seconds, [&] { return !monitor.ThrottleEvents().empty(); }));
+    monitor.Stop();
+    const ThrottleEvent& event = monitor.ThrottleEvents().front();
+    EXPECT_EQ(event.processor, 1);
+    EXPECT_EQ(event.reason, ThrottleReason::kCoreThrottleCount);
+    EXPECT_EQ(DescribeThrottling(event, "processor 1"), "throttling on processor 1: its core throttle counter rose from 0 to 7");
+}
+
+TEST(RunMonitor, AMachineWithoutSensorsSaysSoAndStillKeepsTheClocks) {
+    FakeSysfs empty;
+    RunMonitor monitor(2, empty.Root());
+    EXPECT_FALSE(monitor.HasSensors());
+    EXPECT_FALSE(monitor.SensorProblem().empty());
+    monitor.Start();  // nothing to sweep: no thread
+    monitor.PublishClock(0, 2.9e9);
+    monitor.PublishClock(5, 2.9e9);  // beyond the processors: ignored
+    monitor.Sample(1.0);
+    EXPECT_EQ(monitor.History().SeriesCount(), 1u);
+    EXPECT_TRUE(std::isnan(monitor.Headline().hottestCelsius));
+    EXPECT_TRUE(std::isnan(monitor.Headline().packageWatts)) << "absent, never 0";
+}
+
+}  // namespace
