@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "load/avx512_kernel.h"
+#include "load/exact_fma.h"
 #include "load/fma_kernel.h"
 
 namespace {
@@ -48,7 +49,7 @@ VectorKernelReferenceStats RunVectorKernelReference(Data* data, int blocks) {
                 const double* factor = step == 0 ? data->multiplier : data->inverse;
                 for (int chain = first; chain < first + Data::kChainsPerGroup; ++chain) {
                     for (int lane = 0; lane < kLanes; ++lane) {
-                        a[chain][lane] = std::fma(a[chain][lane], factor[lane], slot[step][lane]);
+                        a[chain][lane] = ExactFma(a[chain][lane], factor[lane], slot[step][lane]);
                         record(lane, a[chain][lane]);
                     }
                 }

@@ -6,7 +6,6 @@
 #include <dirent.h>
 
 #include <cstdio>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>

@@ -58,6 +58,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <objbase.h>
+#include <commdlg.h>
 
 #undef DWORD
 #undef LONG

@@ -1,0 +1,119 @@
+// The chart window on Windows: panels thinned as the Qt window thins them, the lines painted into
+// the plot area, the table filled, and saving reported in the window's status line.
+
+#include "platform/win32/windows_api.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "platform/chart_window.h"
+#include "platform/memory_dc.h"
+
+namespace {
+
+constexpr COLORREF kFirstLineColour = RGB(31, 119, 180);
+
+ChartLine Line(const std::string& label, std::size_t points, double (*value)(std::size_t)) {
+    ChartLine line{label, {}, {}};
+    for (std::size_t i = 0; i < points; ++i) {
+        line.minutes.push_back(static_cast<double>(i) / 60.0);
+        line.values.push_back(value(i));
+    }
+    return line;
+}
+
+ChartContent Content() {
+    ChartContent content;
+    content.heading = "Monitor";
+    ChartPanel clocks{"Effective clock", "MHz", "no clock", {}};
+    // 1000 points in stretches of 7: a rising line keeps two points of each, a flat one one.
+    clocks.lines.push_back(Line("rising", 1000, [](std::size_t i) { return 2000.0 + static_cast<double>(i); }));
+    clocks.lines.push_back(Line("flat", 1000, [](std::size_t) { return 2400.0; }));
+    ChartPanel temperatures{"Temperature", "\xC2\xB0" "C", "no temperature sensor here", {}};
+    // Short lines are plotted whole; values that are not numbers are left out.
+    temperatures.lines.push_back(Line("gaps", 10, [](std::size_t i) { return i % 2 == 0 ? 50.0 : NAN; }));
+    content.panels = {clocks, temperatures, ChartPanel{"Power", "W", "no power sensor here", {}}};
+    content.marks = {{0.5, true}, {1.0, false}};
+    content.columns = {"Sensor", "Min", "Max"};
+    content.rows = {{"rising", "2000", "2999"}, {"flat", "2400", "2400"}};
+    return content;
+}
+
+// Whether the first line's colour is anywhere in the window's client area.
+bool ShowsColour(HWND window, COLORREF colour) {
+    RECT client;
+    GetClientRect(window, &client);
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    Win32BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HGDIOBJ picture = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, picture);
+    BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    bool found = false;
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    const std::uint32_t wanted = std::uint32_t(GetRValue(colour)) << 16 | std::uint32_t(GetGValue(colour)) << 8 | GetBValue(colour);
+    for (long i = 0; i < long(client.right) * client.bottom && !found; ++i) found = (pixels[i] & 0xFFFFFF) == wanted;
+    SelectObject(memory, old);
+    DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    return found;
+}
+
+}  // namespace
+
+TEST(Win32ChartWindow, PlotsThinnedLinesFillsTheTableAndReportsSaving) {
+    CChartWindow chart;
+    std::string saved;
+    chart.Show(nullptr, "Monitor", Content, [&](const std::string& path, std::string* error) {
+        if (path.find("bad") != std::string::npos) {
+            *error = "cannot write there";
+            return false;
+        }
+        saved = path;
+        return true;
+    });
+    ASSERT_TRUE(chart.IsShown());
+    EXPECT_EQ(chart.Shown().panels.size(), 3u);
+    EXPECT_EQ(chart.PlottedPoints(), 143u * 2 + 143u + 5u);
+
+    HWND window = FindWindowW(L"FerroxChart", L"Monitor");
+    ASSERT_NE(window, nullptr);
+    HWND plots = FindWindowExW(window, nullptr, L"FerroxChartPlots", nullptr);
+    ASSERT_NE(plots, nullptr);
+    chart.PaintNow();
+    EXPECT_TRUE(ShowsColour(plots, kFirstLineColour)) << "the first line is drawn";
+
+    HWND list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(ListView_GetItemCount(list), 2);
+    wchar_t cell[32] = {};
+    ListView_GetItemText(list, 1, 2, cell, 32);
+    EXPECT_STREQ(cell, L"2400");
+
+    HWND heading = FindWindowExW(window, nullptr, L"STATIC", nullptr);
+    HWND status = FindWindowExW(window, heading, L"STATIC", nullptr);
+    ASSERT_NE(status, nullptr);
+    wchar_t text[128] = {};
+    std::string error;
+    EXPECT_TRUE(chart.SaveTo("C:\\monitor.csv", &error));
+    EXPECT_EQ(saved, "C:\\monitor.csv");
+    GetWindowTextW(status, text, 128);
+    EXPECT_STREQ(text, L"Saved to C:\\monitor.csv");
+    EXPECT_FALSE(chart.SaveTo("C:\\bad\\monitor.csv", &error));
+    EXPECT_EQ(error, "cannot write there");
+    GetWindowTextW(status, text, 128);
+    EXPECT_STREQ(text, L"Not saved: cannot write there");
+
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(chart.IsShown());
+}
