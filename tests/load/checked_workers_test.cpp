@@ -19,9 +19,22 @@
 #include "load/placement.h"
 #include "load/sse_kernel.h"
 #include "load/x87_kernel.h"
+#include "platform/clock.h"
 #include "platform/processors.h"
 
 namespace {
+
+// The first step of the thread's processor-time clock seen while spinning (0 when it never moved).
+// Wine, for one, counts a thread's time in the scheduler's 10 ms ticks, too coarse for the probe.
+LONGLONG ThreadClockStep() {
+    LONGLONG first = 0, now = 0;
+    QueryCurrentThreadCpuTime(&first);
+    for (int spin = 0; spin < 50'000'000; ++spin) {
+        QueryCurrentThreadCpuTime(&now);
+        if (now != first) return now - first;
+    }
+    return 0;
+}
 
 // Polls (bounded) until done() holds; false if it never did within 20 s.
 template <typename Done>
@@ -157,16 +170,22 @@ TEST(CheckedWorkers, EachWorkerRunsOnItsProcessorAndAFaultNamesTheRightOne) {
     ASSERT_TRUE(Eventually([&] { return workers.Tally(faulty)->errors.load() > 0; }))
         << "no error on processor " << faulty;
 
-    // The kernel's own record of where each worker thread runs (Linux; Windows has no /proc, and
-    // the Win32 backend's tests check pinning against GetCurrentProcessorNumber instead).
-    if (std::filesystem::is_directory("/proc/self/task")) {
+    // The kernel's own record of where each worker thread runs (Linux; Windows has no /proc, Wine's
+    // view of Linux's carries no Windows thread names, and the Win32 backend's tests check pinning
+    // against GetCurrentProcessorNumber instead).
+#ifdef _WIN32
+    constexpr bool kThreadsListed = false;
+#else
+    const bool kThreadsListed = std::filesystem::is_directory("/proc/self/task");
+#endif
+    if (kThreadsListed) {
         for (unsigned slot = 0; slot < 2; ++slot) {
             const std::vector<int> seen = ProcessorsOfThreadsNamed("ferrox load " + std::to_string(slot));
             ASSERT_EQ(seen.size(), 1u) << "worker " << slot;
             EXPECT_EQ(seen[0], order[slot]) << "worker " << slot;
         }
     } else {
-        std::printf("note: no /proc here: where the workers run is not read back\n");
+        std::printf("note: no list of threads by name here: where the workers run is not read back\n");
     }
     std::vector<WorkerEvent> failures;
     for (const WorkerEvent& event : DrainEvents(workers))
@@ -180,7 +199,11 @@ TEST(CheckedWorkers, EachWorkerRunsOnItsProcessorAndAFaultNamesTheRightOne) {
     EXPECT_GE(workers.Tally(faulty)->checks.load(), 1u) << "the check before the fault passed";
     EXPECT_GT(workers.Tally(faulty)->firstErrorSeconds.load(), 0.0);
     EXPECT_GT(workers.Tally(order[0])->loadedNanoseconds.load(), 0u);
-    EXPECT_GT(workers.Tally(faulty)->coreClockHz.load(), 1e8) << "the probe ran at the check";
+    if (const LONGLONG step = ThreadClockStep(); step > 0 && step <= 1'000'000) {
+        EXPECT_GT(workers.Tally(faulty)->coreClockHz.load(), 1e8) << "the probe ran at the check";
+    } else {
+        std::printf("note: no core clock check, the thread processor clock steps by %lld ns\n", static_cast<long long>(step));
+    }
     workers.StopWorkers();
 }
 
