@@ -52,7 +52,11 @@ int RunHeadless(const CommandLine& line) {
             const std::string status = line.json ? StatusJson(summary, static_cast<double>(MeasureClockHz()))
                                                  : StatusText(summary, static_cast<double>(MeasureClockHz()));
             std::printf("%s\n", status.c_str());
-            std::fflush(stdout);
+            // Whoever read the status lines has gone (a closed pipe): end the run as a signal would.
+            if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+                times.endReason = "its output was closed";
+                break;
+            }
             nextStatus += 1.0;
         }
         if (run.DurationReached()) {

@@ -37,6 +37,9 @@ void CatchTerminationSignals() {
         action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
         for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+        // A reader that goes away (ferrox --headless | head) must not kill the process before its
+        // workers stop and its report is written: the write fails instead, and the program acts on it.
+        signal(SIGPIPE, SIG_IGN);
     });
 }
 

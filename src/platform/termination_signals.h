@@ -7,7 +7,8 @@
 
 #include "platform/win_types.h"
 
-// Catches the three signals from now on (again and again: a second one is kept too).
+// Catches the three signals from now on (again and again: a second one is kept too). SIGPIPE is
+// ignored from then on: writing to a closed pipe fails with an error instead of ending the process.
 void CatchTerminationSignals();
 // Waits up to milliseconds for a caught signal: its number, or 0 when none came.
 int WaitForTerminationSignal(DWORD milliseconds);

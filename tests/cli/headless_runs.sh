@@ -71,6 +71,13 @@ for signal in TERM INT HUP; do
     report "$work/$signal.json" "r['end_reason'] == 'SIG$signal'" 'r["verdict"] == "passed"'
     grep -q "^PASSED after .*SIG$signal" "$work/out" || fail "SIG$signal: no summary line: $(tail -n 2 "$work/out")"
 done
+# A reader that goes away (a closed pipe) ends the run in order: no death by SIGPIPE, the report
+# is written and the status is the run's.
+timeout 30 "$ferrox" --headless --threads 1 --duration 1h --report "$work/pipe.json" 2>"$work/err" | head -n 1 >/dev/null
+status=${PIPESTATUS[0]}
+[ "$status" -eq 0 ] || fail "a closed output pipe ended the run with status $status: $(cat "$work/err")"
+report "$work/pipe.json" 'r["end_reason"] == "its output was closed"' 'r["run_seconds"] < 20'
+
 ls "$work" | grep -q '\.tmp' && fail "a temporary report was left: $(ls "$work")"
 
 # Refused before the run: status 1 and one line on stderr, nothing written.

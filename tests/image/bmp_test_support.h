@@ -90,7 +90,10 @@ inline void writeAll(std::FILE* file, const Bytes& bytes) {
 
 // A temporary file holding prefix junk bytes then bytes, positioned where bytes begin.
 inline FilePtr fileWith(const Bytes& bytes, std::size_t prefix = 0) {
+    // Windows' tmpfile takes its names from one sequence that test programs running side by side
+    // share: a name another program holds fails, and the next call tries the next name.
     FilePtr file(std::tmpfile());
+    for (int attempt = 0; !file && attempt < 100; ++attempt) file.reset(std::tmpfile());
     if (!file) return file;
     const Bytes junk(prefix, 0xA5);
     writeAll(file.get(), junk);

@@ -57,15 +57,24 @@ bool MakeDirectories(const std::string& directory, std::string* error) {
 }
 
 bool AppendToFile(const std::string& file, const std::string& text, std::string* error) {
-    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the file.
-    HANDLE handle = CreateFileW(Utf16(file).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the file. (Read
+    // access only because LockFileEx asks for it.)
+    HANDLE handle = CreateFileW(Utf16(file).c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         if (error != nullptr) *error = Reason("cannot open", file);
         return false;
     }
+    // Appends from several handles at once could still meet at one offset where the file system
+    // does not serialise them (Wine does not): every writer takes the same lock first. It is one
+    // byte far beyond any data, so readers of the log never meet it.
+    OVERLAPPED lockByte{};
+    lockByte.Offset = 0xFFFFFFFF;
+    lockByte.OffsetHigh = 0x7FFFFFFF;
+    const bool locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockByte) != 0;
     const bool written = WriteAll(handle, text);
+    if (locked) UnlockFileEx(handle, 0, 1, 0, &lockByte);
     if (!written && error != nullptr) *error = Reason("cannot write to", file);
     CloseHandle(handle);
     return written;
