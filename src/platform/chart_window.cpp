@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/chart_thinning.h"
 #include "platform/frame_widget.h"
 #include "platform/frame_wnd.h"
 
@@ -32,31 +33,10 @@ constexpr std::size_t kMostLegendLines = 16;
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
-// A plot is at most this many points wide: a line with more is thinned to the lowest and highest
-// value of each stretch, which keeps its shape (spikes included) at a fraction of the drawing.
-constexpr std::size_t kMostPointsPerLine = 300;
-
 QList<QPointF> PlotPoints(const ChartLine& line, double& low, double& high) {
     QList<QPointF> points;
-    const std::size_t count = std::min(line.minutes.size(), line.values.size());
-    const std::size_t stretch = count <= kMostPointsPerLine ? 1 : (count * 2 + kMostPointsPerLine - 1) / kMostPointsPerLine;
-    points.reserve(static_cast<qsizetype>(std::min(count, kMostPointsPerLine + 2)));
-    for (std::size_t first = 0; first < count; first += stretch) {
-        const std::size_t end = std::min(count, first + stretch);
-        std::size_t lowest = end, highest = end;
-        for (std::size_t i = first; i < end; ++i) {
-            if (!std::isfinite(line.values[i])) continue;
-            if (lowest == end || line.values[i] < line.values[lowest]) lowest = i;
-            if (highest == end || line.values[i] > line.values[highest]) highest = i;
-        }
-        if (lowest == end) continue;
-        for (std::size_t i : {std::min(lowest, highest), std::max(lowest, highest)}) {
-            points.append(QPointF(line.minutes[i], line.values[i]));
-            if (lowest == highest) break;
-        }
-        low = std::min(low, line.values[lowest]);
-        high = std::max(high, line.values[highest]);
-    }
+    for (std::size_t i : ThinChartLine(line, kMostPointsPerLine, &low, &high))
+        points.append(QPointF(line.minutes[i], line.values[i]));
     return points;
 }
 

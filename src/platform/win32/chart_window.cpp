@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/chart_thinning.h"
 #include "platform/chart_window.h"
 #include "platform/frame_wnd.h"
 #include "platform/memory_dc.h"
@@ -23,9 +24,6 @@ constexpr int kSaveButtonId = 101;
 constexpr int kMargin = 8;
 constexpr int kHeadingHeight = 36;
 constexpr int kButtonHeight = 26;
-// A plot is at most this many points wide: a line with more is thinned to the lowest and highest
-// value of each stretch, which keeps its shape (spikes included) at a fraction of the drawing.
-constexpr std::size_t kMostPointsPerLine = 300;
 // More lines than this and the legend would crowd out the plot: the table names them instead.
 constexpr std::size_t kMostLegendLines = 16;
 constexpr COLORREF kLineColours[] = {RGB(31, 119, 180), RGB(255, 127, 14), RGB(44, 160, 44),  RGB(214, 39, 40),
@@ -40,24 +38,8 @@ struct PlotPoint {
 
 std::vector<PlotPoint> PlotPoints(const ChartLine& line, double& low, double& high) {
     std::vector<PlotPoint> points;
-    const std::size_t count = std::min(line.minutes.size(), line.values.size());
-    const std::size_t stretch = count <= kMostPointsPerLine ? 1 : (count * 2 + kMostPointsPerLine - 1) / kMostPointsPerLine;
-    for (std::size_t first = 0; first < count; first += stretch) {
-        const std::size_t end = std::min(count, first + stretch);
-        std::size_t lowest = end, highest = end;
-        for (std::size_t i = first; i < end; ++i) {
-            if (!std::isfinite(line.values[i])) continue;
-            if (lowest == end || line.values[i] < line.values[lowest]) lowest = i;
-            if (highest == end || line.values[i] > line.values[highest]) highest = i;
-        }
-        if (lowest == end) continue;
-        for (std::size_t i : {std::min(lowest, highest), std::max(lowest, highest)}) {
-            points.push_back(PlotPoint{line.minutes[i], line.values[i]});
-            if (lowest == highest) break;
-        }
-        low = std::min(low, line.values[lowest]);
-        high = std::max(high, line.values[highest]);
-    }
+    for (std::size_t i : ThinChartLine(line, kMostPointsPerLine, &low, &high))
+        points.push_back(PlotPoint{line.minutes[i], line.values[i]});
     return points;
 }
 
