@@ -202,6 +202,65 @@ void BM_FmaKernelAgainstRegisterLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_FmaKernelAgainstRegisterLoop)->Unit(benchmark::kMillisecond);
 
+// The AVX-512 counterpart of RunRegisterFmaLoop: 24 independent chains of register-only 512-bit
+// FMAs, the peak the AVX-512 kernel is measured against.
+__attribute__((target("avx512f")))
+void RunRegisterAvx512Loop(std::int64_t loops) {
+#define FERROX_BENCH_FMA(k) "vfmadd213pd %%zmm25, %%zmm24, %%zmm" #k "\n\t"
+    asm volatile(
+        "vpxord %%zmm24, %%zmm24, %%zmm24\n\t"
+        "vpxord %%zmm25, %%zmm25, %%zmm25\n"
+        "1:\n\t"
+        FERROX_BENCH_FMA(0) FERROX_BENCH_FMA(1) FERROX_BENCH_FMA(2) FERROX_BENCH_FMA(3) FERROX_BENCH_FMA(4)
+        FERROX_BENCH_FMA(5) FERROX_BENCH_FMA(6) FERROX_BENCH_FMA(7) FERROX_BENCH_FMA(8) FERROX_BENCH_FMA(9)
+        FERROX_BENCH_FMA(10) FERROX_BENCH_FMA(11) FERROX_BENCH_FMA(12) FERROX_BENCH_FMA(13) FERROX_BENCH_FMA(14)
+        FERROX_BENCH_FMA(15) FERROX_BENCH_FMA(16) FERROX_BENCH_FMA(17) FERROX_BENCH_FMA(18) FERROX_BENCH_FMA(19)
+        FERROX_BENCH_FMA(20) FERROX_BENCH_FMA(21) FERROX_BENCH_FMA(22) FERROX_BENCH_FMA(23)
+        "dec %[loops]\n\t"
+        "jnz 1b\n\t"
+        "vpxord %%zmm16, %%zmm16, %%zmm16\n\t"
+        "vpxord %%zmm17, %%zmm17, %%zmm17\n\t"
+        "vpxord %%zmm18, %%zmm18, %%zmm18\n\t"
+        "vpxord %%zmm19, %%zmm19, %%zmm19\n\t"
+        "vpxord %%zmm20, %%zmm20, %%zmm20\n\t"
+        "vpxord %%zmm21, %%zmm21, %%zmm21\n\t"
+        "vpxord %%zmm22, %%zmm22, %%zmm22\n\t"
+        "vpxord %%zmm23, %%zmm23, %%zmm23\n\t"
+        "vpxord %%zmm24, %%zmm24, %%zmm24\n\t"
+        "vpxord %%zmm25, %%zmm25, %%zmm25\n\t"
+        "vzeroupper\n\t"
+        : [loops] "+r"(loops)
+        :
+        : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11",
+          "xmm12", "xmm13", "xmm14", "xmm15", "xmm16", "xmm17", "xmm18", "xmm19", "xmm20", "xmm21", "xmm22",
+          "xmm23", "xmm24", "xmm25", "cc");
+#undef FERROX_BENCH_FMA
+}
+
+constexpr std::int64_t kRegisterAvx512Loops = kAvx512KernelPassIterations * Avx512KernelData::kFmasPerIteration / 24;
+constexpr double kRegisterAvx512LoopFlops = kRegisterAvx512Loops * 24 * 8 * 2.0;
+
+// As BM_FmaKernelAgainstRegisterLoop, at 512 bits.
+void BM_Avx512KernelAgainstRegisterLoop(benchmark::State& state) {
+    if (!CanRunAvx512Kernel()) {
+        state.SkipWithError("this processor or system cannot run the AVX-512 kernel");
+        return;
+    }
+    auto data = std::make_unique<Avx512KernelData>();
+    InitAvx512KernelData(data.get());
+    CoreCycleMeter kernel, loop;
+    for (auto _ : state) {
+        kernel.Time([&] { RunAvx512KernelPass(data.get()); });
+        loop.Time([] { RunRegisterAvx512Loop(kRegisterAvx512Loops); });
+    }
+    const double kernelFlops = kernel.FlopsPerCycle(kAvx512FlopsPerIteration * kAvx512KernelPassIterations);
+    const double loopFlops = loop.FlopsPerCycle(kRegisterAvx512LoopFlops);
+    state.counters["kernel_flops_per_core_cycle"] = kernelFlops;
+    state.counters["loop_flops_per_core_cycle"] = loopFlops;
+    if (loopFlops > 0) state.counters["kernel_percent_of_loop"] = 100 * kernelFlops / loopFlops;
+}
+BENCHMARK(BM_Avx512KernelAgainstRegisterLoop)->Unit(benchmark::kMillisecond);
+
 void BM_Avx512KernelPass(benchmark::State& state) {
     if (!CanRunAvx512Kernel()) {
         state.SkipWithError("this processor or system cannot run the AVX-512 kernel");

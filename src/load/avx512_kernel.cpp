@@ -13,11 +13,10 @@ namespace {
 // Round to nearest, every exception masked, no flush to zero: the arithmetic the digest assumes.
 const std::uint32_t kDefaultMxcsr = 0x1F80;
 
-constexpr std::int64_t kHalfSweepBytes =
-    static_cast<std::int64_t>(Avx512KernelData::kTableSlots) / 2 * Avx512KernelData::kSlotBytes;
-static_assert(Avx512KernelData::kSlotBytes == 128 && Avx512KernelData::kSlotsPerIteration == 8 &&
-                  Avx512KernelData::kChainsPerGroup == 6 && Avx512KernelData::kIterationBytes == 1024,
-              "the assembly reads eight 128-byte slots an iteration, each for six accumulators");
+static_assert(Avx512KernelData::kSlotBytes == 64 && Avx512KernelData::kSlotsPerIteration == 16 &&
+                  Avx512KernelData::kChainsPerGroup == 6 && Avx512KernelData::kBundleSlots == 4 &&
+                  Avx512KernelData::kIterationBytes == 1024,
+              "the assembly reads sixteen 64-byte slots an iteration, four at a time, each for six accumulators");
 
 }  // namespace
 
@@ -31,27 +30,23 @@ static_assert(Avx512KernelData::kSlotBytes == 128 && Avx512KernelData::kSlotsPer
 // zmm16-31 are beyond vzeroupper's reach.
 #define FERROX_AVX512_CLEAR(k) "vpxord %%zmm" #k ", %%zmm" #k ", %%zmm" #k "\n\t"
 
-// One slot (addend at offset, undo at offset + 64) for six accumulators: zmm24 holds the
-// multipliers, zmm25 their inverses.
-#define FERROX_AVX512_GROUP(offset, a, b, c, e, f, g)   \
-    "vmovapd " #offset "(%[p]), %%zmm26\n\t"            \
-    "vmovapd " #offset "+64(%[p]), %%zmm27\n\t"         \
-    "vfmadd213pd %%zmm26, %%zmm24, %%zmm" #a "\n\t"     \
-    "vfmadd213pd %%zmm26, %%zmm24, %%zmm" #b "\n\t"     \
-    "vfmadd213pd %%zmm26, %%zmm24, %%zmm" #c "\n\t"     \
-    "vfmadd213pd %%zmm26, %%zmm24, %%zmm" #e "\n\t"     \
-    "vfmadd213pd %%zmm26, %%zmm24, %%zmm" #f "\n\t"     \
-    "vfmadd213pd %%zmm26, %%zmm24, %%zmm" #g "\n\t"     \
-    "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #a "\n\t"     \
-    "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #b "\n\t"     \
-    "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #c "\n\t"     \
-    "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #e "\n\t"     \
-    "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #f "\n\t"     \
-    "vfmadd213pd %%zmm27, %%zmm25, %%zmm" #g "\n\t"
-// One register of the iteration's 1,024 bytes, at copyOffset, to the other half of the work area.
-#define FERROX_AVX512_COPY                               \
-    "vmovapd (%[p], %[copyOffset]), %%zmm26\n\t"         \
-    "vmovapd %%zmm26, (%[q], %[copyOffset])\n\t"
+// One step of accumulator a with the addend in zmm c: a = a * multipliers (zmm24) + addend.
+#define FERROX_AVX512_STEP(c, a) "vfmadd213pd %%zmm" #c ", %%zmm24, %%zmm" #a "\n\t"
+// The k-th accumulator of each group (zmm k, 6 + k, 12 + k, 18 + k), each with its group's addend.
+#define FERROX_AVX512_ROUND(g0, g1, g2, g3) \
+    FERROX_AVX512_STEP(25, g0) FERROX_AVX512_STEP(26, g1) FERROX_AVX512_STEP(27, g2) FERROX_AVX512_STEP(28, g3)
+// Four slots from offset, one for each group (zmm25-28), then six rounds of steps.
+#define FERROX_AVX512_QUAD(offset)                                                                       \
+    "vmovapd " #offset "(%[p]), %%zmm25\n\t"                                                             \
+    "vmovapd " #offset "+64(%[p]), %%zmm26\n\t"                                                          \
+    "vmovapd " #offset "+128(%[p]), %%zmm27\n\t"                                                         \
+    "vmovapd " #offset "+192(%[p]), %%zmm28\n\t"                                                         \
+    FERROX_AVX512_ROUND(0, 6, 12, 18) FERROX_AVX512_ROUND(1, 7, 13, 19) FERROX_AVX512_ROUND(2, 8, 14, 20) \
+    FERROX_AVX512_ROUND(3, 9, 15, 21) FERROX_AVX512_ROUND(4, 10, 16, 22) FERROX_AVX512_ROUND(5, 11, 17, 23)
+// The register of the iteration's 1,024 bytes at copyOffset, read and written back in place.
+#define FERROX_AVX512_WRITE_BACK                         \
+    "vmovapd (%[p], %[copyOffset]), %%zmm29\n\t"         \
+    "vmovapd %%zmm29, (%[p], %[copyOffset])\n\t"
 
 #define FERROX_AVX512_EACH(macro)                                                                                \
     macro(0) macro(1) macro(2) macro(3) macro(4) macro(5) macro(6) macro(7) macro(8) macro(9) macro(10) macro(11) \
@@ -64,41 +59,27 @@ namespace {
 __attribute__((target("avx512f"), no_sanitize("address")))
 void RunAvx512KernelAssembly(Avx512KernelData* data, std::int64_t blocks) {
     std::uint32_t savedMxcsr = 0;
-    std::int64_t sweeps = 0, halfIterations = 0, offset = 0, copyOffset = 0;
+    std::int64_t sweeps = 0, iterations = 0, copyOffset = 0;
     double* p = nullptr;
-    double* q = nullptr;
     asm volatile(
         "vstmxcsr %[savedMxcsr]\n\t"
         "vldmxcsr %[defaultMxcsr]\n\t"
         "vmovapd %c[multiplier](%[d]), %%zmm24\n\t"
-        "vmovapd %c[inverse](%[d]), %%zmm25\n\t"
         "vpxor %%xmm0, %%xmm0, %%xmm0\n\t"
         FERROX_AVX512_EACH(FERROX_AVX512_ZERO_SUM)
         "1:\n\t"  // a block
         FERROX_AVX512_EACH(FERROX_AVX512_RESTORE)
         "mov %[blockSweeps], %[sweeps]\n"
-        "2:\n\t"  // a sweep: read the first half, write the second, then the other way round
+        "2:\n\t"  // a sweep of the work area
         "lea %c[table](%[d]), %[p]\n\t"
-        "mov %[halfSweepBytes], %[offset]\n"
-        "3:\n\t"
-        "lea (%[p], %[offset]), %[q]\n\t"
-        "mov %[halfSweepIterations], %[halfIterations]\n"
-        "4:\n\t"  // an iteration: 16 loads, 96 FMAs, one register copied
-        FERROX_AVX512_GROUP(0, 0, 1, 2, 3, 4, 5)
-        FERROX_AVX512_GROUP(128, 6, 7, 8, 9, 10, 11)
-        FERROX_AVX512_GROUP(256, 12, 13, 14, 15, 16, 17)
-        FERROX_AVX512_GROUP(384, 18, 19, 20, 21, 22, 23)
-        FERROX_AVX512_COPY
-        FERROX_AVX512_GROUP(512, 0, 1, 2, 3, 4, 5)
-        FERROX_AVX512_GROUP(640, 6, 7, 8, 9, 10, 11)
-        FERROX_AVX512_GROUP(768, 12, 13, 14, 15, 16, 17)
-        FERROX_AVX512_GROUP(896, 18, 19, 20, 21, 22, 23)
+        "mov %[sweepIterations], %[iterations]\n"
+        "3:\n\t"  // an iteration: 16 slots, 96 FMAs, one register written back
+        FERROX_AVX512_QUAD(0) FERROX_AVX512_QUAD(256)
+        FERROX_AVX512_WRITE_BACK
+        FERROX_AVX512_QUAD(512) FERROX_AVX512_QUAD(768)
         "add $1024, %[p]\n\t"
-        "add $1024, %[q]\n\t"
-        "dec %[halfIterations]\n\t"
-        "jnz 4b\n\t"
-        "neg %[offset]\n\t"
-        "js 3b\n\t"  // negative now: the second half is next
+        "dec %[iterations]\n\t"
+        "jnz 3b\n\t"
         "add $64, %[copyOffset]\n\t"
         "and $1023, %[copyOffset]\n\t"
         "dec %[sweeps]\n\t"
@@ -109,27 +90,28 @@ void RunAvx512KernelAssembly(Avx512KernelData* data, std::int64_t blocks) {
         FERROX_AVX512_CLEAR(16) FERROX_AVX512_CLEAR(17) FERROX_AVX512_CLEAR(18) FERROX_AVX512_CLEAR(19)
         FERROX_AVX512_CLEAR(20) FERROX_AVX512_CLEAR(21) FERROX_AVX512_CLEAR(22) FERROX_AVX512_CLEAR(23)
         FERROX_AVX512_CLEAR(24) FERROX_AVX512_CLEAR(25) FERROX_AVX512_CLEAR(26) FERROX_AVX512_CLEAR(27)
+        FERROX_AVX512_CLEAR(28) FERROX_AVX512_CLEAR(29)
         "vzeroupper\n\t"
         "vldmxcsr %[savedMxcsr]\n\t"
-        : [blocks] "+r"(blocks), [sweeps] "+r"(sweeps), [halfIterations] "+r"(halfIterations),
-          [offset] "+r"(offset), [copyOffset] "+r"(copyOffset), [p] "+r"(p), [q] "+r"(q),
-          [savedMxcsr] "+m"(savedMxcsr)
+        : [blocks] "+r"(blocks), [sweeps] "+r"(sweeps), [iterations] "+r"(iterations),
+          [copyOffset] "+r"(copyOffset), [p] "+r"(p), [savedMxcsr] "+m"(savedMxcsr)
         : [d] "r"(data), [defaultMxcsr] "m"(kDefaultMxcsr),
           [start] "i"(offsetof(Avx512KernelData, start)), [end] "i"(offsetof(Avx512KernelData, end)),
           [sums] "i"(offsetof(Avx512KernelData, endSums)), [multiplier] "i"(offsetof(Avx512KernelData, multiplier)),
-          [inverse] "i"(offsetof(Avx512KernelData, inverse)), [table] "i"(offsetof(Avx512KernelData, table)),
-          [blockSweeps] "i"(Avx512KernelData::kBlockSweeps), [halfSweepBytes] "i"(kHalfSweepBytes),
-          [halfSweepIterations] "i"(Avx512KernelData::kHalfSweepIterations)
+          [table] "i"(offsetof(Avx512KernelData, table)), [blockSweeps] "i"(Avx512KernelData::kBlockSweeps),
+          [sweepIterations] "i"(Avx512KernelData::kSweepIterations)
         : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11",
           "xmm12", "xmm13", "xmm14", "xmm15", "xmm16", "xmm17", "xmm18", "xmm19", "xmm20", "xmm21", "xmm22",
-          "xmm23", "xmm24", "xmm25", "xmm26", "xmm27", "cc", "memory");
+          "xmm23", "xmm24", "xmm25", "xmm26", "xmm27", "xmm28", "xmm29", "cc", "memory");
 }
 
 }  // namespace
 
 #undef FERROX_AVX512_EACH
-#undef FERROX_AVX512_COPY
-#undef FERROX_AVX512_GROUP
+#undef FERROX_AVX512_WRITE_BACK
+#undef FERROX_AVX512_QUAD
+#undef FERROX_AVX512_ROUND
+#undef FERROX_AVX512_STEP
 #undef FERROX_AVX512_CLEAR
 #undef FERROX_AVX512_ZERO_SUM
 #undef FERROX_AVX512_FOLD

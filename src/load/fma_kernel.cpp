@@ -13,10 +13,10 @@ namespace {
 // Round to nearest, every exception masked, no flush to zero: the arithmetic the digest assumes.
 const std::uint32_t kDefaultMxcsr = 0x1F80;
 
-constexpr std::int64_t kHalfSweepBytes = static_cast<std::int64_t>(FmaKernelData::kTableSlots) / 2 * FmaKernelData::kSlotBytes;
-static_assert(FmaKernelData::kSlotBytes == 64 && FmaKernelData::kSlotsPerIteration == 16 &&
-                  FmaKernelData::kChainsPerGroup == 3 && FmaKernelData::kIterationBytes == 1024,
-              "the assembly reads sixteen 64-byte slots an iteration, each for three accumulators");
+static_assert(FmaKernelData::kSlotBytes == 32 && FmaKernelData::kSlotsPerIteration == 32 &&
+                  FmaKernelData::kChainsPerGroup == 3 && FmaKernelData::kBundleSlots == 2 &&
+                  FmaKernelData::kIterationBytes == 1024,
+              "the assembly reads thirty-two 32-byte slots an iteration, two at a time, each for three accumulators");
 
 }  // namespace
 
@@ -28,21 +28,22 @@ static_assert(FmaKernelData::kSlotBytes == 64 && FmaKernelData::kSlotsPerIterati
     "vmovdqa %%ymm" #k ", %c[sums]+32*" #k "(%[d])\n\t"
 #define FERROX_FMA_ZERO_SUM(k) "vmovdqa %%ymm0, %c[sums]+32*" #k "(%[d])\n\t"
 
-// One slot (addend at offset, undo at offset + 32) for accumulators a, b and c: ymm12 holds the
-// multipliers, ymm13 their inverses.
-#define FERROX_FMA_GROUP(offset, a, b, c)                \
-    "vmovapd " #offset "(%[p]), %%ymm14\n\t"             \
-    "vmovapd " #offset "+32(%[p]), %%ymm15\n\t"          \
-    "vfmadd213pd %%ymm14, %%ymm12, %%ymm" #a "\n\t"      \
-    "vfmadd213pd %%ymm14, %%ymm12, %%ymm" #b "\n\t"      \
-    "vfmadd213pd %%ymm14, %%ymm12, %%ymm" #c "\n\t"      \
-    "vfmadd213pd %%ymm15, %%ymm13, %%ymm" #a "\n\t"      \
-    "vfmadd213pd %%ymm15, %%ymm13, %%ymm" #b "\n\t"      \
-    "vfmadd213pd %%ymm15, %%ymm13, %%ymm" #c "\n\t"
-// One register of the iteration's 1,024 bytes, at copyOffset, to the other half of the work area.
-#define FERROX_FMA_COPY                                  \
-    "vmovapd (%[p], %[copyOffset]), %%ymm14\n\t"         \
-    "vmovapd %%ymm14, (%[q], %[copyOffset])\n\t"
+// One step of accumulator a with the addend in ymm c: a = a * multipliers (ymm12) + addend.
+#define FERROX_FMA_STEP(c, a) "vfmadd213pd %%ymm" #c ", %%ymm12, %%ymm" #a "\n\t"
+// Two slots (at offset and offset + 32) for the two groups whose accumulators are a0-a2 and b0-b2,
+// their steps alternating between the groups.
+#define FERROX_FMA_PAIR(offset, a0, a1, a2, b0, b1, b2) \
+    "vmovapd " #offset "(%[p]), %%ymm13\n\t"            \
+    "vmovapd " #offset "+32(%[p]), %%ymm14\n\t"         \
+    FERROX_FMA_STEP(13, a0) FERROX_FMA_STEP(14, b0)     \
+    FERROX_FMA_STEP(13, a1) FERROX_FMA_STEP(14, b1)     \
+    FERROX_FMA_STEP(13, a2) FERROX_FMA_STEP(14, b2)
+// Groups 0 and 1 (ymm0-5), then groups 2 and 3 (ymm6-11).
+#define FERROX_FMA_QUAD(offset) FERROX_FMA_PAIR(offset, 0, 1, 2, 3, 4, 5) FERROX_FMA_PAIR(offset + 64, 6, 7, 8, 9, 10, 11)
+// The register of the iteration's 1,024 bytes at copyOffset, read and written back in place.
+#define FERROX_FMA_WRITE_BACK                            \
+    "vmovapd (%[p], %[copyOffset]), %%ymm15\n\t"         \
+    "vmovapd %%ymm15, (%[p], %[copyOffset])\n\t"
 
 #define FERROX_FMA_EACH(macro) \
     macro(0) macro(1) macro(2) macro(3) macro(4) macro(5) macro(6) macro(7) macro(8) macro(9) macro(10) macro(11)
@@ -54,49 +55,27 @@ namespace {
 __attribute__((target("avx2,fma"), no_sanitize("address")))
 void RunFmaKernelAssembly(FmaKernelData* data, std::int64_t blocks) {
     std::uint32_t savedMxcsr = 0;
-    std::int64_t sweeps = 0, halfIterations = 0, offset = 0, copyOffset = 0;
+    std::int64_t sweeps = 0, iterations = 0, copyOffset = 0;
     double* p = nullptr;
-    double* q = nullptr;
     asm volatile(
         "vstmxcsr %[savedMxcsr]\n\t"
         "vldmxcsr %[defaultMxcsr]\n\t"
         "vmovapd %c[multiplier](%[d]), %%ymm12\n\t"
-        "vmovapd %c[inverse](%[d]), %%ymm13\n\t"
         "vpxor %%xmm0, %%xmm0, %%xmm0\n\t"
         FERROX_FMA_EACH(FERROX_FMA_ZERO_SUM)
         "1:\n\t"  // a block
         FERROX_FMA_EACH(FERROX_FMA_RESTORE)
         "mov %[blockSweeps], %[sweeps]\n"
-        "2:\n\t"  // a sweep: read the first half, write the second, then the other way round
+        "2:\n\t"  // a sweep of the work area
         "lea %c[table](%[d]), %[p]\n\t"
-        "mov %[halfSweepBytes], %[offset]\n"
-        "3:\n\t"
-        "lea (%[p], %[offset]), %[q]\n\t"
-        "mov %[halfSweepIterations], %[halfIterations]\n"
-        "4:\n\t"  // an iteration: 32 loads, 96 FMAs, one register copied
-        FERROX_FMA_GROUP(0, 0, 1, 2)
-        FERROX_FMA_GROUP(64, 3, 4, 5)
-        FERROX_FMA_GROUP(128, 6, 7, 8)
-        FERROX_FMA_GROUP(192, 9, 10, 11)
-        FERROX_FMA_GROUP(256, 0, 1, 2)
-        FERROX_FMA_GROUP(320, 3, 4, 5)
-        FERROX_FMA_GROUP(384, 6, 7, 8)
-        FERROX_FMA_GROUP(448, 9, 10, 11)
-        FERROX_FMA_COPY
-        FERROX_FMA_GROUP(512, 0, 1, 2)
-        FERROX_FMA_GROUP(576, 3, 4, 5)
-        FERROX_FMA_GROUP(640, 6, 7, 8)
-        FERROX_FMA_GROUP(704, 9, 10, 11)
-        FERROX_FMA_GROUP(768, 0, 1, 2)
-        FERROX_FMA_GROUP(832, 3, 4, 5)
-        FERROX_FMA_GROUP(896, 6, 7, 8)
-        FERROX_FMA_GROUP(960, 9, 10, 11)
+        "mov %[sweepIterations], %[iterations]\n"
+        "3:\n\t"  // an iteration: 32 slots, 96 FMAs, one register written back
+        FERROX_FMA_QUAD(0) FERROX_FMA_QUAD(128) FERROX_FMA_QUAD(256) FERROX_FMA_QUAD(384)
+        FERROX_FMA_WRITE_BACK
+        FERROX_FMA_QUAD(512) FERROX_FMA_QUAD(640) FERROX_FMA_QUAD(768) FERROX_FMA_QUAD(896)
         "add $1024, %[p]\n\t"
-        "add $1024, %[q]\n\t"
-        "dec %[halfIterations]\n\t"
-        "jnz 4b\n\t"
-        "neg %[offset]\n\t"
-        "js 3b\n\t"  // negative now: the second half is next
+        "dec %[iterations]\n\t"
+        "jnz 3b\n\t"
         "add $32, %[copyOffset]\n\t"
         "and $1023, %[copyOffset]\n\t"
         "dec %[sweeps]\n\t"
@@ -106,15 +85,13 @@ void RunFmaKernelAssembly(FmaKernelData* data, std::int64_t blocks) {
         "jnz 1b\n\t"
         "vzeroupper\n\t"
         "vldmxcsr %[savedMxcsr]\n\t"
-        : [blocks] "+r"(blocks), [sweeps] "+r"(sweeps), [halfIterations] "+r"(halfIterations),
-          [offset] "+r"(offset), [copyOffset] "+r"(copyOffset), [p] "+r"(p), [q] "+r"(q),
-          [savedMxcsr] "+m"(savedMxcsr)
+        : [blocks] "+r"(blocks), [sweeps] "+r"(sweeps), [iterations] "+r"(iterations),
+          [copyOffset] "+r"(copyOffset), [p] "+r"(p), [savedMxcsr] "+m"(savedMxcsr)
         : [d] "r"(data), [defaultMxcsr] "m"(kDefaultMxcsr),
           [start] "i"(offsetof(FmaKernelData, start)), [end] "i"(offsetof(FmaKernelData, end)),
           [sums] "i"(offsetof(FmaKernelData, endSums)), [multiplier] "i"(offsetof(FmaKernelData, multiplier)),
-          [inverse] "i"(offsetof(FmaKernelData, inverse)), [table] "i"(offsetof(FmaKernelData, table)),
-          [blockSweeps] "i"(FmaKernelData::kBlockSweeps), [halfSweepBytes] "i"(kHalfSweepBytes),
-          [halfSweepIterations] "i"(FmaKernelData::kHalfSweepIterations)
+          [table] "i"(offsetof(FmaKernelData, table)), [blockSweeps] "i"(FmaKernelData::kBlockSweeps),
+          [sweepIterations] "i"(FmaKernelData::kSweepIterations)
         : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11",
           "xmm12", "xmm13", "xmm14", "xmm15", "cc", "memory");
 }
@@ -122,8 +99,10 @@ void RunFmaKernelAssembly(FmaKernelData* data, std::int64_t blocks) {
 }  // namespace
 
 #undef FERROX_FMA_EACH
-#undef FERROX_FMA_COPY
-#undef FERROX_FMA_GROUP
+#undef FERROX_FMA_WRITE_BACK
+#undef FERROX_FMA_QUAD
+#undef FERROX_FMA_PAIR
+#undef FERROX_FMA_STEP
 #undef FERROX_FMA_ZERO_SUM
 #undef FERROX_FMA_FOLD
 #undef FERROX_FMA_RESTORE

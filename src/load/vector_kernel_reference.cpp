@@ -18,7 +18,16 @@ std::uint64_t Bits(double value) {
     return bits;
 }
 
+bool InOneBinade(double value) { return std::fabs(value) >= 1.0 && std::fabs(value) < 2.0; }
+
 }  // namespace
+
+double FlipBit(double value, int bit) {
+    const std::uint64_t bits = Bits(value) ^ (std::uint64_t{1} << bit);
+    double flipped;
+    std::memcpy(&flipped, &bits, sizeof(flipped));
+    return flipped;
+}
 
 template <class Data>
 VectorKernelReferenceStats RunVectorKernelReference(Data* data, int blocks) {
@@ -28,6 +37,8 @@ VectorKernelReferenceStats RunVectorKernelReference(Data* data, int blocks) {
     VectorKernelReferenceStats stats;
     stats.smallestMagnitude = HUGE_VAL;
     stats.allNormal = true;
+    stats.addendsInOneBinade = true;
+    stats.sweepsReturnToStart = true;
     std::uint64_t previous[kLanes] = {};
     std::uint64_t flippedBits = 0, results = 0;
     auto record = [&](int lane, double value) {
@@ -39,22 +50,25 @@ VectorKernelReferenceStats RunVectorKernelReference(Data* data, int blocks) {
         previous[lane] = Bits(value);
         ++results;
     };
-    // One block, in the assembly's order: per slot, the first fma of each of the group's
-    // accumulators, then the second of each.
+    // One block, in the assembly's order: the slots a bundle at a time; per bundle, the first
+    // accumulator of each slot's group in turn, then the second of each, and so on.
     for (int iteration = 0; iteration < Data::kBlockIterations; ++iteration) {
-        for (int slotOfIteration = 0; slotOfIteration < Data::kSlotsPerIteration; ++slotOfIteration) {
-            const auto& slot = data->table[(iteration * Data::kSlotsPerIteration + slotOfIteration) % Data::kTableSlots];
-            const int first = slotOfIteration % Data::kGroups * Data::kChainsPerGroup;
-            for (int step = 0; step < 2; ++step) {
-                const double* factor = step == 0 ? data->multiplier : data->inverse;
-                for (int chain = first; chain < first + Data::kChainsPerGroup; ++chain) {
+        const int firstSlot = iteration % Data::kSweepIterations * Data::kSlotsPerIteration;
+        for (int bundle = 0; bundle < Data::kSlotsPerIteration; bundle += Data::kBundleSlots) {
+            for (int member = 0; member < Data::kChainsPerGroup; ++member) {
+                for (int slot = firstSlot + bundle; slot < firstSlot + bundle + Data::kBundleSlots; ++slot) {
+                    const int chain = Data::GroupOfSlot(slot) * Data::kChainsPerGroup + member;
                     for (int lane = 0; lane < kLanes; ++lane) {
-                        a[chain][lane] = ExactFma(a[chain][lane], factor[lane], slot[step][lane]);
+                        const double addend = data->table[slot][lane];
+                        if (!InOneBinade(addend)) stats.addendsInOneBinade = false;
+                        a[chain][lane] = ExactFma(a[chain][lane], data->multiplier[lane], addend);
                         record(lane, a[chain][lane]);
                     }
                 }
             }
         }
+        if ((iteration + 1) % Data::kSweepIterations == 0 && std::memcmp(a, data->start, sizeof(a)) != 0)
+            stats.sweepsReturnToStart = false;
     }
     // Every block starts from the same state, so every block ends in the same one.
     std::memcpy(data->end, a, sizeof(a));
@@ -65,8 +79,31 @@ VectorKernelReferenceStats RunVectorKernelReference(Data* data, int blocks) {
     return stats;
 }
 
+template <class Data>
+double RunReferenceLane(const Data& data, int chain, int lane, int first, int last, double value,
+                        const VectorFault& fault) {
+    const int group = Data::GroupOfChain(chain);
+    const double multiplier = data.multiplier[lane];
+    const double wrongMultiplier = FlipBit(multiplier, fault.bit);
+    for (int step = first; step < last; ++step) {
+        if (fault.site == VectorFaultSite::Accumulator && step == fault.step) value = FlipBit(value, fault.bit);
+        const int slot = step % Data::kStepsPerSweep * Data::kGroups + group;
+        double addend = data.table[slot][lane];
+        if (fault.site == VectorFaultSite::Addend && slot == fault.slot && step >= fault.step)
+            addend = FlipBit(addend, fault.bit);
+        const bool wrong = fault.site == VectorFaultSite::Multiplier && step >= fault.step;
+        value = ExactFma(value, wrong ? wrongMultiplier : multiplier, addend);
+    }
+    if (fault.site == VectorFaultSite::Accumulator && fault.step == last) value = FlipBit(value, fault.bit);
+    return value;
+}
+
 template VectorKernelReferenceStats RunVectorKernelReference(FmaKernelData* data, int blocks);
 template VectorKernelReferenceStats RunVectorKernelReference(Avx512KernelData* data, int blocks);
+template double RunReferenceLane(const FmaKernelData& data, int chain, int lane, int first, int last, double value,
+                                 const VectorFault& fault);
+template double RunReferenceLane(const Avx512KernelData& data, int chain, int lane, int first, int last, double value,
+                                 const VectorFault& fault);
 
 void RunReferenceFmaKernelBlocks(FmaKernelData* data, int blocks) { RunVectorKernelReference(data, blocks); }
 

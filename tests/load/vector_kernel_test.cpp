@@ -27,6 +27,7 @@ struct FmaKernel {
     static bool CanRun() { return CanRunFmaKernel(); }
     static void Init(Data* data) { InitFmaKernelData(data); }
     static bool RunPass(Data* data) { return RunFmaKernelPass(data); }
+    static bool RunBlocks(Data* data, int blocks) { return RunFmaKernelBlocks(data, blocks); }
     static std::uint64_t Digest(const Data& data) { return FmaKernelDigest(data); }
     static std::uint64_t ReferenceDigest() { return ReferenceFmaKernelDigest(); }
 };
@@ -42,6 +43,7 @@ struct Avx512Kernel {
     static bool CanRun() { return CanRunAvx512Kernel(); }
     static void Init(Data* data) { InitAvx512KernelData(data); }
     static bool RunPass(Data* data) { return RunAvx512KernelPass(data); }
+    static bool RunBlocks(Data* data, int blocks) { return RunAvx512KernelBlocks(data, blocks); }
     static std::uint64_t Digest(const Data& data) { return Avx512KernelDigest(data); }
     static std::uint64_t ReferenceDigest() { return ReferenceAvx512KernelDigest(); }
 };
@@ -90,21 +92,29 @@ TYPED_TEST_SUITE(VectorKernelTest, Kernels);
 
 }  // namespace
 
-TYPED_TEST(VectorKernelTest, ReferenceGivesTheConstantAndStaysNormal) {
+TYPED_TEST(VectorKernelTest, ReferenceGivesTheConstantAndKeepsEveryValueInOneBinade) {
     EXPECT_EQ(TypeParam::ReferenceDigest(), TypeParam::kDigest)
         << std::hex << TypeParam::ReferenceDigest() << ": the kernel's arithmetic changed; a new constant needs the "
         << "real kernel's agreement on hardware that has it";
     auto data = MakeData<TypeParam>();
     const VectorKernelReferenceStats stats = RunVectorKernelReference(data.get(), TypeParam::kPassBlocks);
-    // Every result normal and of the same order as the start values (1 to 2): no growth, no decay.
+    // What the proof that no wrong bit is rounded away rests on: every accumulator within the
+    // filling's bounds, every addend between 1 and 2 (one binade, spacing 2^-52), and every sweep
+    // back where it started.
     EXPECT_TRUE(stats.allNormal);
-    EXPECT_GE(stats.smallestMagnitude, 0.5);
-    EXPECT_LE(stats.largestMagnitude, 8.0);
+    EXPECT_GE(stats.smallestMagnitude, kVectorKernelLowestState);
+    EXPECT_LE(stats.largestMagnitude, kVectorKernelHighestState);
+    EXPECT_TRUE(stats.addendsInOneBinade);
+    EXPECT_TRUE(stats.sweepsReturnToStart);
+    for (int lane = 0; lane < TypeParam::Data::kLanes; ++lane) {
+        EXPECT_GT(data->multiplier[lane], 1.75) << "a step must widen every difference by more than one unit";
+        EXPECT_LT(data->multiplier[lane], 2.0);
+    }
     // Successive results differ in many bits: the units toggle, nothing settles to a fixed point.
     EXPECT_GE(stats.meanFlippedBits, 20.0);
     // The digest covers the work area: one bit of its last word changes it.
     const std::uint64_t digest = TypeParam::Digest(*data);
-    data->table[TypeParam::Data::kTableSlots - 1][1][TypeParam::Data::kLanes - 1] *= -1;
+    data->table[TypeParam::Data::kTableSlots - 1][TypeParam::Data::kLanes - 1] *= -1;
     EXPECT_NE(TypeParam::Digest(*data), digest);
 }
 
@@ -144,18 +154,36 @@ TYPED_TEST(VectorKernelTest, PassesMatchTheReferenceWhateverTheCallersMxcsr) {
     }
 }
 
-TYPED_TEST(VectorKernelTest, AWrongWordInTheWorkAreaReachesTheAccumulators) {
+// The real kernel with every bit of an accumulator's start value, then of a work-area word, wrong
+// in turn (two blocks each): the digest must differ from the reference's every time. The wrong
+// word is never repaired: it is still there after the blocks.
+TYPED_TEST(VectorKernelTest, EveryWrongBitOfAStartValueOrAWorkAreaWordChangesTheDigest) {
     if (!TypeParam::CanRun()) GTEST_SKIP() << "this processor or system cannot run the " << TypeParam::kName << " kernel";
-    // The last slot of the second half, as a fault in a store or in the cache would leave it. The
-    // copies repair it within a few blocks; the sums of the blocks' end states keep the evidence.
-    auto data = MakeData<TypeParam>();
-    constexpr int kLastSlot = TypeParam::Data::kTableSlots - 1;
-    data->table[kLastSlot][0][0] = std::nextafter(data->table[kLastSlot][0][0], 4.0);
-    ASSERT_TRUE(TypeParam::RunPass(data.get()));
+    using Data = typename TypeParam::Data;
+    constexpr int kBlocks = 2;
     auto expected = MakeData<TypeParam>();
-    RunVectorKernelReference(expected.get(), TypeParam::kPassBlocks);
-    EXPECT_NE(std::memcmp(data->endSums, expected->endSums, sizeof(expected->endSums)), 0);
-    EXPECT_NE(TypeParam::Digest(*data), TypeParam::kDigest);
+    RunVectorKernelReference(expected.get(), kBlocks);
+    const std::uint64_t expectedDigest = TypeParam::Digest(*expected);
+    auto data = MakeData<TypeParam>();
+    auto pristine = MakeData<TypeParam>();
+    int missed = 0;
+    for (int where = 0; where < 2; ++where) {
+        for (int bit = 0; bit < 64; ++bit) {
+            std::memcpy(static_cast<void*>(data.get()), pristine.get(), sizeof(Data));
+            // The last accumulator's last lane; the last slot, read at the very end of each sweep.
+            double& word = where == 0 ? data->start[Data::kChains - 1][Data::kLanes - 1]
+                                      : data->table[Data::kTableSlots - 1][bit % Data::kLanes];
+            word = FlipBit(word, bit);
+            const double wrongWord = word;
+            ASSERT_TRUE(TypeParam::RunBlocks(data.get(), kBlocks));
+            if (TypeParam::Digest(*data) == expectedDigest && ++missed <= 5)
+                ADD_FAILURE() << (where == 0 ? "start value" : "work-area word") << " bit " << bit << " went unseen";
+            if (where == 1) {
+                EXPECT_EQ(std::memcmp(&word, &wrongWord, sizeof word), 0) << "bit " << bit << ": repaired";
+            }
+        }
+    }
+    EXPECT_EQ(missed, 0);
 }
 
 TYPED_TEST(VectorKernelTest, MisalignedOrMissingDataRunsNothing) {
