@@ -36,7 +36,16 @@ RunSummary SummaryAt(double seconds) {
     RunSummary summary;
     summary.elapsedSeconds = seconds;
     summary.coreClock = {3.1e9, 3.2e9, 3.3e9, 1000};
-    for (int i = 0; i < 20; ++i) summary.errorList.push_back(RunError{seconds * i / 20.0, 0, 3, 3, 0, CheckPart::X87Chain, 1, 2});
+    for (int i = 0; i < 20; ++i) {
+        RunError error;
+        error.seconds = seconds * i / 20.0;
+        error.processor = 3;
+        error.core = 3;
+        error.package = 0;
+        error.expected = 1;
+        error.obtained = 2;
+        summary.errorList.push_back(error);
+    }
     return summary;
 }
 

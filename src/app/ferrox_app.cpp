@@ -5,6 +5,7 @@
 #include "app/command_ids.h"
 #include "app/ferrox_frame.h"
 #include "app/home_page.h"
+#include "cli/exit_status.h"
 #include "platform/message_box.h"
 #include "platform/priority.h"
 #include "platform/resources.h"
@@ -93,6 +94,7 @@ int CFerroxApp::InitInstance() {
     m_frame->ClientToScreen(&topLeft);
     m_frame->MoveWindow(topLeft.x, topLeft.y, rect.Width(), rect.Height(), true);
     m_frame->SetAnimated(m_startOptions.animated);
+    m_frame->SetCloseAtEnd(m_startOptions.closeAtEnd);
     if (m_startOptions.minimized) {
         m_frame->HideToTray();
     } else {
@@ -110,10 +112,11 @@ int CFerroxApp::InitInstance() {
 }
 
 int CFerroxApp::ExitInstance() {
-    EndRun(m_endReason);
+    EndRun(m_endReason, DurationReached());
     StopWorkers();
     const int framework = CWinApp::ExitInstance();
-    return Summary().verdict == Verdict::Failed ? 2 : framework;
+    const int verdict = ExitStatusFor(Summary().verdict);
+    return verdict != 0 ? verdict : framework;
 }
 
 void CFerroxApp::OnTerminationSignal(int signal) {

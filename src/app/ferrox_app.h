@@ -16,7 +16,8 @@ class CFerroxFrame;
 struct StartOptions {
     RunSettings run;
     bool animated = true;
-    bool minimized = false;  // start in the tray
+    bool minimized = false;   // start in the tray
+    bool closeAtEnd = false;  // close the window when the run's duration ends
 };
 
 class CFerroxApp : public CWinApp, public StressRun {
@@ -25,7 +26,8 @@ public:
     ~CFerroxApp() override;
 
     int InitInstance() override;
-    // Ends the run; the exit code is 2 when an error was found, else the framework's.
+    // Ends the run (incomplete when its duration has not been reached); the exit code is the
+    // verdict's, or the framework's when that is 0.
     int ExitInstance() override;
     // A caught SIGINT, SIGTERM or SIGHUP ends Ferrox as Exit does; the log says which.
     void OnTerminationSignal(int signal) override;

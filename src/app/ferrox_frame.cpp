@@ -133,14 +133,21 @@ void CFerroxFrame::UpdateTitle() {
     std::string name = LoadString(kMainResourceId);
     long double hz = m_clock.clockHz();
     long double elapsed = now - m_startTime;
+    // A run that has ended keeps its run time.
+    if (m_run != nullptr && m_run->Ended()) elapsed = m_run->ElapsedSeconds();
     std::string title = FormatTitle(name, elapsed, hz);
     std::string tip = FormatTrayTip(name, elapsed);
-    // After the first error the title counts them and the tip names where they happened.
+    // After the first error the title counts them and the tip names where they happened; at the
+    // end both give the verdict.
     if (m_run != nullptr) {
         const RunSummary summary = m_run->Summary();
         title += ErrorCountSuffix(summary.errors);
         const std::string failing = FailingProcessorsText(summary.failingProcessors);
         if (!failing.empty()) tip = tip.empty() ? failing : tip + " " + failing;
+        if (m_run->Ended()) {
+            title += std::string(" - ") + VerdictWord(summary.verdict);
+            tip += std::string(tip.empty() ? "" : " ") + VerdictWord(summary.verdict) + ".";
+        }
     }
     SetWindowText(title);
     CopyTip(m_notifyIcon, tip);
@@ -157,24 +164,46 @@ void CFerroxFrame::PollRun() {
         m_notifyIcon.uFlags |= NIF_INFO;
         m_notifyIcon.dwInfoFlags = NIIF_ERROR;
         std::snprintf(m_notifyIcon.szInfoTitle, sizeof m_notifyIcon.szInfoTitle, "Ferrox found an error");
-        std::snprintf(m_notifyIcon.szInfo, sizeof m_notifyIcon.szInfo,
-                      "Processor %d computed a wrong result (%s). See Results... for every processor.",
-                      first.processor, CheckPartName(first.part));
+        const std::string processor = std::to_string(first.processor);
+        const std::string what = first.kind == RunErrorKind::Crashed ? "A worker on processor " + processor + " crashed (" + first.faultName + ")"
+                                 : first.kind == RunErrorKind::StoppedResponding ? "A worker on processor " + processor + " stopped responding"
+                                 : "Processor " + processor + " computed a wrong result (" + CheckPartName(first.part) + ")";
+        std::snprintf(m_notifyIcon.szInfo, sizeof m_notifyIcon.szInfo, "%s. See Results... for every processor.", what.c_str());
         Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
         // Shown once: later changes of the icon carry no notification.
         m_notifyIcon.uFlags &= ~NIF_INFO;
         m_notifyIcon.szInfo[0] = '\0';
     }
     if (m_run->DurationReached()) {
-        m_run->EndRun("its duration ended");
-        PostCommand(kCmdExit);
+        m_run->EndRun("its duration ended", true);
+        if (m_closeAtEnd) {
+            PostCommand(kCmdExit);
+        } else {
+            ShowVerdict();
+        }
     }
+}
+
+void CFerroxFrame::ShowVerdict() {
+    const RunSummary summary = m_run->Summary();
+    m_notifyIcon.uFlags |= NIF_INFO;
+    m_notifyIcon.dwInfoFlags = summary.verdict == Verdict::Failed ? NIIF_ERROR
+                               : summary.verdict == Verdict::Passed ? NIIF_INFO
+                                                                    : NIIF_WARNING;
+    std::snprintf(m_notifyIcon.szInfoTitle, sizeof m_notifyIcon.szInfoTitle, "Ferrox: %s", VerdictWord(summary.verdict));
+    const std::string text = "The run ended after " + FormatRunTime(summary.elapsedSeconds) + ": " + VerdictText(summary) +
+                             ". See Results... for every processor.";
+    std::snprintf(m_notifyIcon.szInfo, sizeof m_notifyIcon.szInfo, "%s", text.c_str());
+    Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
+    m_notifyIcon.uFlags &= ~NIF_INFO;
+    m_notifyIcon.szInfo[0] = '\0';
+    ShowResults();
 }
 
 void CFerroxFrame::ShowResults() {
     if (m_run == nullptr) return;
     StressRun* run = m_run;
-    m_results.Show(this, LoadString(kMainResourceId) + " Results", [run] { return ResultsTable(run->Summary()); });
+    m_results.Show(this, LoadString(kMainResourceId) + " Results", [run] { return ResultsTable(run->Summary(), run->Ended()); });
 }
 
 void CFerroxFrame::ShowMonitor() {

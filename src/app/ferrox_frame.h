@@ -36,9 +36,12 @@ public:
     void ShowFromTray();
     // Keeps the window out of sight with only its tray icon (start-up in the tray).
     void HideToTray();
-    // Takes the run's news: the first error turns the tray icon red and shows one notification;
-    // the end of the run's duration closes the window. Called by every timer tick.
+    // Takes the run's news: the first error turns the tray icon red and shows one notification.
+    // At the end of the run's duration the load stops and the window stays, with the verdict in
+    // its title, the Results window and one notification (or closes, with SetCloseAtEnd). Called
+    // by every timer tick.
     void PollRun();
+    void SetCloseAtEnd(bool close) { m_closeAtEnd = close; }
     // Shows (or raises) the Results window.
     void ShowResults();
     const CTableWindow& ResultsWindow() const { return m_results; }
@@ -78,8 +81,12 @@ private:
     // copied, 0 without a frame buffer or when the copy fails.
     int ShowFrameBuffer(CDC& dc, int width, int height);
 
+    // The verdict's notification and the Results window, once, when the run has ended by itself.
+    void ShowVerdict();
+
     FrameClock m_clock;
     StressRun* m_run;
+    bool m_closeAtEnd = false;
     std::string m_toolTipText;
     CTableWindow m_results;
     CChartWindow m_monitor;

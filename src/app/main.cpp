@@ -1,6 +1,7 @@
 // Ferrox: keeps the processors busy with checked work, in a window or without one, and says
 // whether they computed correctly.
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "app/ferrox_app.h"
@@ -36,16 +37,22 @@ int main(int argc, char** argv) {
     }
     if (line.headless) return RunHeadless(line);
 
-    theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized};
+    theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized, line.closeAtEnd};
     ReportTimes times;
     times.start = std::time(nullptr);
     const int status = AfxWinMain(argc, argv, FerroxResources(),
                                   WinMainFailure{kExitCannotStart, "run ferrox --headless to test without a window"});
     if (!line.reportPath.empty() && theApp.Ended()) {
         times.end = std::time(nullptr);
-        times.endReason = theApp.m_endReason;
+        times.endReason = theApp.EndReason();
         WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times, static_cast<double>(MeasureClockHz()),
                        theApp.Monitor());
+    }
+    if (theApp.AbandonedWorkers() > 0) {
+        // A stuck worker never returns, and the application object it reads must outlive it: end
+        // the process here, with the report written.
+        std::fflush(nullptr);
+        std::_Exit(status);
     }
     return status;
 }

@@ -13,14 +13,27 @@ std::string Megahertz(double hz) {
 }
 
 std::string PlaceOf(int value) { return value >= 0 ? std::to_string(value) : "-"; }
+
+// The share of the time it was meant to be loaded that it was.
+std::string ShareText(double share) {
+    if (share < 0.0) return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.0f%%", 100.0 * share);
+    return text;
+}
 }  // namespace
 
-TableContent ResultsTable(const RunSummary& summary) {
+TableContent ResultsTable(const RunSummary& summary, bool ended) {
     TableContent table;
     const std::string load = summary.kernelRuns ? LoadKernelName(summary.kernel) : "none (not supported here)";
     if (summary.verdict == Verdict::Failed) {
         table.heading = "FAILED: " + std::to_string(summary.errors) + (summary.errors == 1 ? " error. " : " errors. ") +
                         FailingProcessorsText(summary.failingProcessors);
+    } else if (ended) {
+        table.heading = VerdictText(summary) + ": no errors in " + std::to_string(summary.checks) + " checks.";
+    } else if (!summary.selfChecked) {
+        table.heading = "No errors seen in " + std::to_string(summary.checks) +
+                        " checks so far (classic mix: its own results are not checked, only the checks between passes).";
     } else {
         table.heading = "No errors in " + std::to_string(summary.checks) + " checks so far.";
     }
@@ -28,10 +41,12 @@ TableContent ResultsTable(const RunSummary& summary) {
     if (summary.coreClock.samples > 0) table.heading += " Effective clock " + Megahertz(summary.coreClock.meanHz) + " MHz mean.";
     if (const std::string hottest = TemperatureText(summary.hottestCelsius, summary.hottestLabel); !hottest.empty())
         table.heading += " Hottest " + hottest + ".";
-    table.columns = {"Processor", "Core", "Package", "Loaded", "Checks passed", "Errors", "First error", "Clock (MHz)", "State"};
+    table.columns = {"Processor", "Core",   "Package",    "Loaded",      "Share", "Checks passed",
+                     "Errors",    "First error", "Clock (MHz)", "State"};
     for (const ProcessorResult& result : summary.processors) {
         table.rows.push_back({std::to_string(result.processor), PlaceOf(result.core), PlaceOf(result.package),
-                              FormatRunTime(result.loadedSeconds), std::to_string(result.checks),
+                              FormatRunTime(result.loadedSeconds), ShareText(result.loadedShare),
+                              std::to_string(result.checks),
                               std::to_string(result.errors),
                               result.firstErrorSeconds >= 0.0 ? FormatRunTime(result.firstErrorSeconds, true) : "-",
                               Megahertz(result.coreClockHz),

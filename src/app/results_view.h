@@ -4,4 +4,5 @@
 #include "platform/table_window.h"
 #include "run/run_summary.h"
 
-TableContent ResultsTable(const RunSummary& summary);
+// ended: the run is over (its verdict is final).
+TableContent ResultsTable(const RunSummary& summary, bool ended);

@@ -27,7 +27,8 @@ bool RunCheckSuite(std::uint64_t* area, CheckFailure* failure, FaultInjector* in
         {CheckPart::IntegerMix, kIntegerMixDigest, RunIntegerMix()},
         {CheckPart::MemoryPattern, kMemoryPatternDigest, RunMemoryPattern(area)},
     };
-    if (injector != nullptr && injector->ShouldFlip(processor)) results[0].obtained ^= 1;
+    if (injector != nullptr && injector->InjectsIntoChecks() && injector->Due(processor))
+        results[0].obtained ^= std::uint64_t{1} << injector->Plan().bit;
     for (const Result& result : results) {
         if (result.obtained == result.expected) continue;
         if (failure != nullptr) *failure = CheckFailure{result.part, result.expected, result.obtained};

@@ -19,7 +19,9 @@ const std::vector<CommandLineOption>& Options() {
     static const std::vector<CommandLineOption> options = {
         {"threads", "N|auto", "Load N processors, or every one (auto, the default)."},
         {"priority", "low|normal|high|realtime", "The workers' priority (default normal)."},
-        {"load", "builtin|avx2|avx512|widest", "The load: the built-in mixes (default), AVX2/FMA, AVX-512, or the widest this processor runs."},
+        {"load", "widest|avx512|avx2|builtin",
+         "The load: the widest self-checked kernel this processor runs (the default), AVX-512, AVX2/FMA, or the "
+         "built-in classic mixes (their own arithmetic is not checked: the verdict is then NO ERRORS SEEN at best)."},
         {"cycle", "SECONDS", "Core cycling: one pinned worker moves to the next processor every SECONDS."},
         {"pin", "", "Keep each worker on one processor (the default)."},
         {"no-pin", "", "Let the system move the workers."},
@@ -27,6 +29,7 @@ const std::vector<CommandLineOption>& Options() {
         {"duration", "TIME", "End the run after TIME: 90s, 10m, 2h, 1h30m."},
         {"no-animation", "", "Start with the logo standing still."},
         {"minimized", "", "Start in the tray."},
+        {"close-at-end", "", "With --duration in the window: close the window when the run ends (the exit status is the verdict's)."},
         {"headless", "", "No window and no display: one status line per second on stdout."},
         {"json", "", "Headless status lines as JSON objects."},
         {"report", "FILE", "Write a JSON report to FILE at the end (- for stdout)."},
@@ -163,10 +166,13 @@ ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThr
         return Usage("--duration takes a time such as 90s, 10m, 2h or 1h30m (up to a year); not '" + value("duration") + "'");
     result.animated = !given("no-animation");
     result.minimized = given("minimized");
+    result.closeAtEnd = given("close-at-end");
     result.headless = given("headless");
     result.json = given("json");
     if (result.headless && result.minimized) return Usage("--minimized starts the window in the tray: it cannot be given with --headless");
     if (result.json && !result.headless) return Usage("--json changes the headless status lines: give it with --headless");
+    if (result.closeAtEnd && result.headless) return Usage("--close-at-end closes the window: it cannot be given with --headless");
+    if (result.closeAtEnd && !given("duration")) return Usage("--close-at-end closes the window when --duration ends: give it with --duration");
     if (given("report")) {
         result.reportPath = value("report");
         if (result.reportPath.empty()) return Usage("--report needs a file name, or - for stdout");

@@ -12,6 +12,7 @@ struct CommandLine {
     bool json = false;         // status lines as JSON objects (headless only)
     bool animated = true;
     bool minimized = false;    // start in the tray (window only)
+    bool closeAtEnd = false;   // close the window when --duration ends (window only)
     std::string reportPath;    // empty: no report; "-": stdout
 };
 

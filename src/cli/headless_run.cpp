@@ -1,6 +1,7 @@
 #include "cli/headless_run.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "cli/exit_status.h"
@@ -34,6 +35,7 @@ int RunHeadless(const CommandLine& line) {
     }
     const double timeStampHz = static_cast<double>(MeasureClockHz());
     double nextStatus = 1.0;
+    bool reachedEnd = false;  // a signal or a closed output before the duration makes it incomplete
     for (;;) {
         if (const int signal = WaitForTerminationSignal(kPollMs); signal != 0) {
             times.endReason = TerminationSignalName(signal);
@@ -44,6 +46,7 @@ int RunHeadless(const CommandLine& line) {
         for (const RunError& error : poll.newErrors) ReportError(error);
         if (line.run.stopOnError && !poll.newErrors.empty()) {
             times.endReason = "the first error (--stop-on-error)";
+            reachedEnd = true;  // it did what it was asked to
             break;
         }
         // The status of the last second comes before the end.
@@ -61,15 +64,23 @@ int RunHeadless(const CommandLine& line) {
         }
         if (run.DurationReached()) {
             times.endReason = "its duration ended";
+            reachedEnd = true;
             break;
         }
     }
-    run.EndRun(times.endReason);
+    run.EndRun(times.endReason, reachedEnd);
     // Errors of the last passes, taken while the workers stopped.
     times.end = std::time(nullptr);
     const RunSummary summary = run.Summary();
     std::printf("%s\n", SummaryText(summary, times.endReason).c_str());
     std::fflush(stdout);
     if (!line.reportPath.empty()) WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz, run.Monitor());
-    return summary.verdict == Verdict::Failed ? kExitErrorsFound : kExitPassed;
+    const int status = ExitStatusFor(summary.verdict);
+    if (run.AbandonedWorkers() > 0) {
+        // A stuck worker never returns, and the run's objects must outlive it: end the process here,
+        // with everything said and written.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -5,5 +5,5 @@
 
 #include "cli/command_line_options.h"
 
-// The exit status: 0 no error, 2 errors found, 3 the run could not start.
+// The exit status of the verdict (exit_status.h), or 3 when the run could not start.
 int RunHeadless(const CommandLine& line);

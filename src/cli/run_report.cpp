@@ -1,6 +1,7 @@
 #include "cli/run_report.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "ferrox_version.h"
 #include "load/cpu_identity.h"
@@ -22,6 +23,7 @@ const char* WorkerStateKey(WorkerState state) {
     case WorkerState::Starting: return "starting";
     case WorkerState::Loading: return "loading";
     case WorkerState::Failed: return "stopped after an error";
+    case WorkerState::Hung: return "stopped responding";
     default: return "ended";
     }
 }
@@ -29,6 +31,12 @@ const char* WorkerStateKey(WorkerState state) {
 JsonValue Seconds(double seconds) { return std::round(seconds * 1000.0) / 1000.0; }
 
 JsonValue OrNull(int value) { return value >= 0 ? JsonValue(value) : JsonValue(); }
+
+std::string HexAddress(std::uint64_t address) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(address));
+    return text;
+}
 
 }  // namespace
 
@@ -85,6 +93,7 @@ JsonValue WorkerJson(const WorkerResult& worker) {
     value.Set("errors", worker.errors);
     value.Set("loaded_seconds", Seconds(worker.loadedSeconds));
     value.Set("effective_clock_mhz", Megahertz(worker.coreClockHz));
+    value.Set("restarts", worker.restarts);
     return value;
 }
 
@@ -94,6 +103,9 @@ JsonValue ProcessorJson(const ProcessorResult& processor) {
     value.Set("core", OrNull(processor.core));
     value.Set("package", OrNull(processor.package));
     value.Set("loaded_seconds", Seconds(processor.loadedSeconds));
+    value.Set("assigned_seconds", Seconds(processor.assignedSeconds));
+    value.Set("loaded_share", processor.loadedShare >= 0.0 ? JsonValue(std::round(processor.loadedShare * 1000.0) / 1000.0)
+                                                           : JsonValue());
     value.Set("checks", processor.checks);
     value.Set("errors", processor.errors);
     value.Set("first_error_seconds", processor.firstErrorSeconds >= 0.0 ? Seconds(processor.firstErrorSeconds) : JsonValue());
@@ -103,15 +115,23 @@ JsonValue ProcessorJson(const ProcessorResult& processor) {
 }
 
 JsonValue ErrorJson(const RunError& error) {
+    const bool check = error.kind == RunErrorKind::CheckFailed;
     JsonValue value = JsonValue::MakeObject();
+    value.Set("kind", RunErrorKindKey(error.kind));
     value.Set("seconds", Seconds(error.seconds));
     value.Set("worker", error.worker);
     value.Set("processor", error.processor);
     value.Set("core", OrNull(error.core));
     value.Set("package", OrNull(error.package));
-    value.Set("check", CheckPartName(error.part));
-    value.Set("expected", FormatDigest(error.expected));
-    value.Set("obtained", FormatDigest(error.obtained));
+    value.Set("moved_to_processor", OrNull(error.endProcessor));
+    value.Set("check", check ? JsonValue(CheckPartName(error.part)) : JsonValue());
+    value.Set("expected", check ? JsonValue(FormatDigest(error.expected)) : JsonValue());
+    value.Set("obtained", check ? JsonValue(FormatDigest(error.obtained)) : JsonValue());
+    value.Set("fault", error.kind == RunErrorKind::Crashed ? JsonValue(error.faultName) : JsonValue());
+    value.Set("fault_address", error.kind == RunErrorKind::Crashed && error.faultAddress != 0
+                                   ? JsonValue(HexAddress(error.faultAddress))
+                                   : JsonValue());
+    value.Set("stuck_seconds", error.kind == RunErrorKind::StoppedResponding ? Seconds(error.stuckSeconds) : JsonValue());
     return value;
 }
 
@@ -179,6 +199,8 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     JsonValue failing = JsonValue::MakeArray();
     for (int processor : summary.failingProcessors) failing.Append(processor);
     report.Set("failing_processors", failing);
-    report.Set("verdict", summary.verdict == Verdict::Failed ? "failed" : "passed");
+    report.Set("verdict", VerdictKey(summary.verdict));
+    report.Set("verdict_reason", summary.verdictReason.empty() ? JsonValue() : JsonValue(summary.verdictReason));
+    report.Set("self_checked", summary.selfChecked);
     return report;
 }

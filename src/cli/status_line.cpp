@@ -55,7 +55,7 @@ std::string StatusJson(const RunSummary& summary, double timeStampHz) {
 }
 
 std::string SummaryText(const RunSummary& summary, const std::string& reason) {
-    std::string line = std::string(VerdictWord(summary.verdict)) + " after " + FormatRunTime(summary.elapsedSeconds) +
+    std::string line = VerdictText(summary) + " after " + FormatRunTime(summary.elapsedSeconds) +
                        " (" + reason + "): " + std::to_string(summary.checks) + " checks passed, " +
                        std::to_string(summary.errors) + (summary.errors == 1 ? " error" : " errors");
     if (!summary.failingProcessors.empty()) line += ". " + FailingProcessorsText(summary.failingProcessors);

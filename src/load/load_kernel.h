@@ -19,7 +19,7 @@ enum class LoadChoice : int {
     Builtin,  // the SSE mix on "GenuineIntel" processors with SSE, the x87 mix elsewhere
     Avx2Fma,
     Avx512,
-    Widest,   // the widest the processor and the system can run
+    Widest,   // the widest self-checked kernel the processor and the system can run (else Builtin)
 };
 
 // What the choice depends on; read from the processor by ReadProcessorTraits, injected by tests.
@@ -36,14 +36,34 @@ ProcessorTraits ReadProcessorTraits();
 // the kernel chosen.
 bool ChooseKernel(LoadChoice choice, const ProcessorTraits& traits, LoadKernelKind* kind);
 
+// What a kernel found about its own pass, right after it.
+struct PassCheck {
+    bool checked = false;  // the kernel compared the pass's work with what it must be
+    bool correct = true;
+    std::uint64_t expected = 0;
+    std::uint64_t obtained = 0;
+};
+
+// Where an injected wrong bit goes (see FERROX_INJECT_FAULT).
+enum class WrongBitPlace : int {
+    KernelState,  // the state the next pass computes from (the wide kernels' accumulators)
+    WorkArea,     // a word of the kernel's work area, from the middle of the next pass on
+};
+
 // One kernel's data and passes, driven by the worker loop on the worker's own thread.
 class LoadKernel {
 public:
     virtual ~LoadKernel() = default;
     virtual LoadKernelKind Kind() const = 0;
+    // Whether every pass's arithmetic is compared with its known result (the wide kernels). The
+    // classic mixes drop their arithmetic results: only what they leave behind is checked.
+    virtual bool SelfChecked() const = 0;
     // One pass: a fixed stretch of work, without calls, locks or allocation.
-    virtual void RunPass() = 0;
-    // The digest of what the last pass left behind and what it must be; false when the kernel
-    // leaves nothing to check.
+    virtual PassCheck RunPass() = 0;
+    // The digest of what the passes left behind and what it must be, for the check between
+    // passes; false when the kernel leaves nothing more to check than its passes did.
     virtual bool StateDigest(std::uint64_t* obtained, std::uint64_t* expected) = 0;
+    // Makes the next pass work with bit (0-63) wrong at place. False when the kernel has no such
+    // place.
+    virtual bool InjectWrongBit(WrongBitPlace place, int bit) = 0;
 };

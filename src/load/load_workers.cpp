@@ -28,6 +28,11 @@ void PostQuit(CWinThread* worker) {
     PostThreadMessage(worker->m_nThreadID, WM_QUIT, 0, 0);
 }
 
+// A thread time in 100-nanosecond units.
+double FileTimeTo100ns(const FILETIME& time) {
+    return static_cast<double>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
 UINT SlotWorkerProc(void* param) {
     auto* worker = static_cast<WorkerContext*>(param);
     return worker->owner->RunWorker(*worker);
@@ -51,17 +56,61 @@ LoadWorkers::~LoadWorkers() {
 }
 
 void LoadWorkers::WaitForStoppedWorkers() {
+    std::vector<Lingering> abandoned;
     for (Lingering& worker : m_lingering) {
+        if (worker.abandoned || (worker.context != nullptr && worker.context->report.state.load() == WorkerState::Hung)) {
+            abandoned.push_back(worker);
+            continue;
+        }
         WaitForSingleObject(worker.thread->m_hThread, INFINITE);
         delete worker.thread;
     }
-    m_lingering.clear();
+    m_lingering = std::move(abandoned);
+}
+
+unsigned LoadWorkers::StopAllWorkers(DWORD milliseconds) {
+    ReapLingeringWorkers();
+    const StopClock::time_point deadline = StopClock::now() + std::chrono::milliseconds(milliseconds);
+    for (std::size_t slot = 0; slot < m_workers.size(); ++slot) {
+        if (m_workers[slot] == nullptr) continue;
+        PostQuit(m_workers[slot]);
+        Linger(m_workers[slot], std::move(m_contexts[slot]));
+        m_workers[slot] = nullptr;
+    }
+    m_contexts.assign(m_workers.size(), nullptr);
+    unsigned running = 0;
+    m_givenUpAtStop.clear();
+    for (Lingering& worker : m_lingering) {
+        const bool hung = worker.context != nullptr && worker.context->report.state.load() == WorkerState::Hung;
+        if (!worker.abandoned && !hung &&
+            WaitForSingleObject(worker.thread->m_hThread, MillisecondsLeft(deadline)) == WAIT_OBJECT_0) {
+            continue;
+        }
+        // Stuck, or slower than the bound: never waited for again; the program ends without it.
+        if (!worker.abandoned && !hung && worker.context != nullptr) {
+            const WorkerContext& context = *worker.context;
+            const double cpu = ThreadCpuSeconds(worker.thread);
+            const bool watched = context.watchedCpuSeconds >= 0.0 && context.report.passes.load() == context.watchedPasses;
+            const std::uint64_t passes = context.report.passes.load();
+            const double loaded = static_cast<double>(context.report.loadedNanoseconds.load()) * 1e-9;
+            m_givenUpAtStop.push_back(HungWorker{context.slot, context.report.passProcessor.load(),
+                                                 watched && cpu >= 0.0 ? cpu - context.watchedCpuSeconds : -1.0,
+                                                 passes > 0 ? 20.0 * loaded / static_cast<double>(passes) : 10.0});
+        }
+        worker.abandoned = true;
+        ++running;
+    }
+    ReapLingeringWorkers();
+    m_abandoned = running;
+    return running;
 }
 
 void LoadWorkers::StartWorkers(unsigned count) {
     StopWorkers();
     const unsigned started = std::min<unsigned>(count, WorkerSlotCount());
     m_contexts.assign(m_workers.size(), nullptr);
+    m_startFailures = 0;
+    m_startFailureReason.clear();
     for (unsigned slot = 0; slot < started; ++slot) {
         auto context = std::make_shared<WorkerContext>(this, slot);
         if (m_pin && !m_placement.empty()) context->targetProcessor = m_placement[slot % m_placement.size()];
@@ -72,6 +121,9 @@ void LoadWorkers::StartWorkers(unsigned count) {
             worker->m_bAutoDelete = FALSE;
             m_contexts[slot] = std::move(context);
             ResumeThread(worker->m_hThread);
+        } else {
+            ++m_startFailures;
+            if (m_startFailureReason.empty()) m_startFailureReason = LastThreadStartFailure();
         }
         m_workers[slot] = worker;
     }
@@ -111,8 +163,9 @@ void LoadWorkers::Linger(CWinThread* thread, std::shared_ptr<WorkerContext> cont
 }
 
 void LoadWorkers::ReapLingeringWorkers() {
-    auto ended = [](Lingering& worker) {
+    auto ended = [this](Lingering& worker) {
         if (WaitForSingleObject(worker.thread->m_hThread, 0) != WAIT_OBJECT_0) return false;
+        if (worker.abandoned && m_abandoned > 0) --m_abandoned;
         delete worker.thread;
         return true;
     };
@@ -164,4 +217,44 @@ UINT WorkerThreadProc(void* param) {
     if (param == nullptr) return 0;
     WorkerContext own(static_cast<LoadWorkers*>(param), 0);
     return own.owner->RunWorker(own);
+}
+
+double LoadWorkers::HangThresholdSeconds(std::uint64_t passes, double loadedSeconds) {
+    // Before the first pass its length is unknown: the slowest kernel's first pass, with its
+    // set-up, is far below this.
+    if (passes == 0) return 10.0;
+    return std::max(2.0, 20.0 * loadedSeconds / static_cast<double>(passes));
+}
+
+std::vector<HungWorker> LoadWorkers::FindHungWorkers() {
+    std::vector<HungWorker> hung;
+    for (std::size_t slot = 0; slot < m_workers.size(); ++slot) {
+        WorkerContext* context = m_contexts.size() > slot ? m_contexts[slot].get() : nullptr;
+        if (m_workers[slot] == nullptr || context == nullptr) continue;
+        WorkerReport& report = context->report;
+        const WorkerState state = report.state.load();
+        if (state == WorkerState::Hung || state == WorkerState::Failed || state == WorkerState::Ended) continue;
+        // Processor time, not wall time: a worker the system does not schedule (a busy machine, a
+        // suspension) uses none and is never taken for stuck.
+        const double cpuSeconds = ThreadCpuSeconds(m_workers[slot]);
+        if (cpuSeconds < 0.0) continue;
+        const std::uint64_t passes = report.passes.load();
+        if (context->watchedCpuSeconds < 0.0 || passes != context->watchedPasses) {
+            context->watchedPasses = passes;
+            context->watchedCpuSeconds = cpuSeconds;
+            continue;
+        }
+        const double stuck = cpuSeconds - context->watchedCpuSeconds;
+        const double loaded = static_cast<double>(report.loadedNanoseconds.load()) * 1e-9;
+        if (stuck < HangThresholdSeconds(passes, loaded)) continue;
+        report.state.store(WorkerState::Hung);
+        hung.push_back(HungWorker{static_cast<unsigned>(slot), report.passProcessor.load(), stuck});
+    }
+    return hung;
+}
+
+double LoadWorkers::ThreadCpuSeconds(CWinThread* thread) {
+    FILETIME kernelTime{}, userTime{};
+    if (thread == nullptr || !GetThreadTimes(thread->m_hThread, nullptr, nullptr, &kernelTime, &userTime)) return -1.0;
+    return (FileTimeTo100ns(kernelTime) + FileTimeTo100ns(userTime)) * 1e-7;
 }

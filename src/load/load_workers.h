@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "load/load_kernel.h"
@@ -26,6 +27,18 @@ struct WorkerContext {
     // The logical processor the worker keeps to from its next pass on; -1: any allowed one.
     std::atomic<int> targetProcessor{-1};
     WorkerReport report;
+    // The watchdog's view (the thread that owns the table only): the passes it last saw, and the
+    // worker's processor time then.
+    std::uint64_t watchedPasses = 0;
+    double watchedCpuSeconds = -1.0;
+};
+
+// A worker the watchdog found stuck.
+struct HungWorker {
+    unsigned slot = 0;
+    int processor = -1;        // where its stuck pass started
+    double cpuSeconds = 0.0;   // the processor time it used without finishing a pass (-1: unknown)
+    double passesWorth = 0.0;  // 20 of its passes' processor time (10 s before its first pass)
 };
 
 class LoadWorkers {
@@ -48,6 +61,15 @@ public:
     // waited for up to 200 ms in turn; beyond 16, every quit is posted first and the waits share
     // the same 3.2 s. A worker still inside its pass then ends by itself at the pass end.
     void StopWorkers();
+    // Tells every worker to quit at once and waits for all of them together, at most milliseconds
+    // in all (a stop takes about one pass, whatever the count). Returns how many had not ended:
+    // those are given up (their threads are never waited for again), so the program can end.
+    unsigned StopAllWorkers(DWORD milliseconds);
+    // Workers given up by StopAllWorkers or found stuck by the watchdog, still running.
+    unsigned AbandonedWorkers() const { return m_abandoned; }
+    // Those the last StopAllWorkers gave up that the watchdog had not found stuck, with the
+    // processor time each used since it last finished a pass.
+    const std::vector<HungWorker>& GivenUpAtStop() const { return m_givenUpAtStop; }
     // Stop every worker wherever it is, and let them go on; a worker keeps its state.
     void SuspendWorkers();
     void ResumeWorkers();
@@ -92,8 +114,23 @@ public:
     ProcessorTally* Tally(int processor) const;
     int TallyCount() const { return m_tallyCount; }
 
-    // Waits until every worker told to quit has ended (the destructor does this too).
+    // Waits until every worker told to quit has ended (the destructor does this too), except those
+    // given up: they may never end.
     void WaitForStoppedWorkers();
+
+    // Workers the last StartWorkers could not start (the system refused the thread), and why.
+    unsigned StartFailures() const { return m_startFailures; }
+    const std::string& StartFailureReason() const { return m_startFailureReason; }
+
+    // The watchdog, run on the thread that owns the table (about ten times a second): a worker that
+    // has used 20 of its own passes' processor time (at least 2 s; 10 s before its first pass)
+    // without finishing a pass is stuck. Each is returned once, its state set to Hung; it can never
+    // be stopped, only given up.
+    std::vector<HungWorker> FindHungWorkers();
+    static double HangThresholdSeconds(std::uint64_t passes, double loadedSeconds);
+
+    // Lets an injected endless pass end when release becomes true (tests only; null: never).
+    void SetHangRelease(const std::atomic<bool>* release) { m_hangRelease = release; }
 
     // Called on the worker thread at the start of every pass, after the pass's priorities are
     // set; tests observe the passes through it. Set it before StartWorkers.
@@ -113,19 +150,25 @@ private:
     struct Lingering {
         CWinThread* thread;
         std::shared_ptr<WorkerContext> context;
+        bool abandoned = false;  // given up: never waited for, never deleted
     };
 
-    DWORD RunKernelPasses(WorkerContext& worker, LoadKernel& kernel);
-    // After a pass: tallies, and the check when one is due. False when the worker must stop
-    // loading (a failed check with stop on error).
-    bool AfterPass(WorkerContext& worker, LoadKernel& kernel, std::uint64_t* checkArea, double* lastCheck,
-                   std::int64_t passNanoseconds);
+    DWORD RunKernelPasses(WorkerContext& worker, LoadKernelKind kind);
+    // A finished pass in the worker's record and its processor's tally.
+    void CountPass(WorkerContext& worker, int processor, std::int64_t passNanoseconds);
+    // An error of work that started on processor and ended on endProcessor, blamed on both; false
+    // when the worker must stop loading (stop on error).
+    bool ReportError(WorkerContext& worker, WorkerEvent event, int processor, int endProcessor);
+    // The check between passes when one is due. False when the worker must stop loading.
+    bool CheckBetweenPasses(WorkerContext& worker, LoadKernel& kernel, std::uint64_t* checkArea, double* lastCheck);
     void NotifyPassStarting() {
         if (m_passObserver != nullptr) m_passObserver(*this, m_passObserverContext);
     }
     // Deletes the thread objects of stopped workers that have ended since.
     void ReapLingeringWorkers();
     void Linger(CWinThread* thread, std::shared_ptr<WorkerContext> context);
+    // The processor time of a worker's thread in seconds; negative when it cannot be read.
+    static double ThreadCpuSeconds(CWinThread* thread);
 
     std::vector<std::shared_ptr<WorkerContext>> m_contexts;  // beside m_workers
     // Workers told to quit that had not ended within their wait; their objects are kept until they
@@ -136,9 +179,14 @@ private:
     int m_tallyCount = 0;
     bool m_pin = true;
     std::atomic<bool> m_stopOnError{false};
-    LoadChoice m_loadChoice = LoadChoice::Builtin;
+    LoadChoice m_loadChoice = LoadChoice::Widest;
     ProcessorTraits m_traits;
     FaultInjector* m_injector = nullptr;
+    const std::atomic<bool>* m_hangRelease = nullptr;
+    unsigned m_abandoned = 0;
+    std::vector<HungWorker> m_givenUpAtStop;
+    unsigned m_startFailures = 0;
+    std::string m_startFailureReason;
     PassObserver m_passObserver = nullptr;
     void* m_passObserverContext = nullptr;
 };

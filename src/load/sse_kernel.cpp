@@ -141,3 +141,12 @@ std::uint64_t ReferenceSseWorkAreaDigest() {
     std::memcpy(&workArea[8184], &workArea[2], sizeof(double));
     return SseWorkAreaDigest(workArea);
 }
+
+bool SseLoadKernel::InjectWrongBit(WrongBitPlace place, int bit) {
+    double& word = m_workArea[place == WrongBitPlace::KernelState ? 32762 : 100];
+    std::uint64_t pattern = 0;
+    std::memcpy(&pattern, &word, sizeof pattern);
+    pattern ^= std::uint64_t{1} << bit;
+    std::memcpy(&word, &pattern, sizeof pattern);
+    return true;
+}

@@ -22,17 +22,25 @@ inline constexpr std::uint64_t kSseWorkAreaDigestAfterPasses = 0xaaaa9feaa9a1800
 // Builds that work area in plain C++, without running the kernel, and digests it.
 std::uint64_t ReferenceSseWorkAreaDigest();
 
-// The SSE mix as a worker runs it; its 256 KiB live in the object (on the worker's stack).
+// The SSE mix as a worker runs it; its 256 KiB live in the object (on the worker's stack). Its
+// arithmetic results are dropped by design: what it checks is the work area its passes leave.
 class SseLoadKernel final : public LoadKernel {
 public:
     SseLoadKernel() { InitSseKernelData(m_workArea, m_v0, m_v1); }
     LoadKernelKind Kind() const override { return LoadKernelKind::Sse; }
-    void RunPass() override { RunSseKernelPass(m_workArea, m_v0, m_v1, kSsePassIterations); }
+    bool SelfChecked() const override { return false; }
+    PassCheck RunPass() override {
+        RunSseKernelPass(m_workArea, m_v0, m_v1, kSsePassIterations);
+        return PassCheck{};
+    }
     bool StateDigest(std::uint64_t* obtained, std::uint64_t* expected) override {
         *obtained = SseWorkAreaDigest(m_workArea);
         *expected = kSseWorkAreaDigestAfterPasses;
         return true;
     }
+    // Bit of a double the pass reads for its x87 refills (KernelState), or of one it never touches
+    // (WorkArea); either stays wrong for the check after the pass.
+    bool InjectWrongBit(WrongBitPlace place, int bit) override;
 
 private:
     alignas(2048) double m_workArea[kSseWorkAreaDoubles];

@@ -1,18 +1,23 @@
 // A worker's life: its kernel's passes, with the queue check, the processor it keeps to and the
-// priority around each pass, and the check of its work between passes.
+// priority around each pass, the check of every pass the kernel can check right after it, and the
+// checks between passes. A hardware fault in a pass or a check ends only that work: the worker
+// reports it and starts its kernel afresh.
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "check/check_suite.h"
+#include "check/fault_injection.h"
 #include "load/core_clock.h"
+#include "load/injected_faults.h"
 #include "load/load_workers.h"
 #include "load/seconds_clock.h"
 #include "load/sse_kernel.h"
 #include "load/wide_kernels.h"
 #include "load/x87_kernel.h"
 #include "platform/clock.h"
+#include "platform/fault_guard.h"
 #include "platform/priority.h"
 #include "platform/processors.h"
 
@@ -73,6 +78,67 @@ std::unique_ptr<LoadKernel> MakeKernel(LoadKernelKind kind) {
     }
 }
 
+// One pass as guarded work: the fault injection due at it, then the pass and its own check.
+struct GuardedPass {
+    LoadKernel* kernel;
+    FaultInjector* injector;
+    const std::atomic<bool>* hangRelease;
+    int processor;
+    PassCheck check;
+};
+
+void RunGuardedPass(void* context) {
+    GuardedPass& pass = *static_cast<GuardedPass*>(context);
+    if (pass.injector != nullptr && !pass.injector->InjectsIntoChecks() && pass.injector->Due(pass.processor)) {
+        const FaultPlan& plan = pass.injector->Plan();
+        switch (plan.kind) {
+        case FaultKind::Crash: MakeInvalidMemoryAccess(); break;
+        case FaultKind::Hang: SpinForever(pass.hangRelease); break;
+        case FaultKind::KernelBit: pass.kernel->InjectWrongBit(WrongBitPlace::KernelState, plan.bit); break;
+        case FaultKind::WorkAreaBit: pass.kernel->InjectWrongBit(WrongBitPlace::WorkArea, plan.bit); break;
+        case FaultKind::CheckDigest: break;
+        }
+    }
+    pass.check = pass.kernel->RunPass();
+}
+
+// The check between passes as guarded work: the suite, then what the kernel left behind.
+struct GuardedCheck {
+    LoadKernel* kernel;
+    std::uint64_t* area;
+    FaultInjector* injector;
+    int processor;
+    bool passed;
+    CheckFailure failure;
+};
+
+void RunGuardedCheck(void* context) {
+    GuardedCheck& check = *static_cast<GuardedCheck*>(context);
+    check.passed = RunCheckSuite(check.area, &check.failure, check.injector, check.processor);
+    std::uint64_t obtained = 0, expected = 0;
+    if (check.passed && check.kernel->StateDigest(&obtained, &expected) && obtained != expected) {
+        check.passed = false;
+        check.failure = CheckFailure{CheckPart::KernelState, expected, obtained};
+    }
+}
+
+WorkerEvent FaultEvent(const HardwareFault& fault) {
+    WorkerEvent event;
+    event.kind = WorkerEventKind::Crashed;
+    event.faultName = fault.name;
+    event.faultAddress = fault.address;
+    return event;
+}
+
+WorkerEvent CheckEvent(CheckPart part, std::uint64_t expected, std::uint64_t obtained) {
+    WorkerEvent event;
+    event.kind = WorkerEventKind::CheckFailed;
+    event.part = part;
+    event.expected = expected;
+    event.obtained = obtained;
+    return event;
+}
+
 }  // namespace
 
 DWORD LoadWorkers::RunWorker(WorkerContext& worker) {
@@ -80,38 +146,32 @@ DWORD LoadWorkers::RunWorker(WorkerContext& worker) {
     std::snprintf(name, sizeof name, "ferrox load %u", worker.slot);
     SetCurrentThreadName(name);
     LoadKernelKind kind = LoadKernelKind::X87;
-    if (!ChosenKernel(&kind)) {
+    if (!ChosenKernel(&kind) || MakeKernel(kind) == nullptr) {
         worker.report.state.store(WorkerState::Ended);
         return 0;
     }
-    std::unique_ptr<LoadKernel> kernel = MakeKernel(kind);
-    if (kernel == nullptr) {
-        worker.report.state.store(WorkerState::Ended);
-        return 0;
-    }
-    return RunKernelPasses(worker, *kernel);
+    return RunKernelPasses(worker, kind);
 }
 
 DWORD LoadWorkers::RunSseKernel(WorkerContext* worker) {
     WorkerContext own(this, 0);
-    auto kernel = std::make_unique<SseLoadKernel>();
-    return RunKernelPasses(worker != nullptr ? *worker : own, *kernel);
+    return RunKernelPasses(worker != nullptr ? *worker : own, LoadKernelKind::Sse);
 }
 
 DWORD LoadWorkers::RunX87Kernel(WorkerContext* worker) {
     WorkerContext own(this, 0);
-    X87LoadKernel kernel;
-    return RunKernelPasses(worker != nullptr ? *worker : own, kernel);
+    return RunKernelPasses(worker != nullptr ? *worker : own, LoadKernelKind::X87);
 }
 
-DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernel& kernel) {
+DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernelKind kind) {
     WorkerReport& report = worker.report;
-    report.kernel.store(static_cast<int>(kernel.Kind()));
+    report.kernel.store(static_cast<int>(kind));
+    std::unique_ptr<LoadKernel> kernel = MakeKernel(kind);
     const HANDLE process = GetCurrentProcess();
     const HANDLE thread = GetCurrentThread();
     // The x87 mix runs every pass at the highest pair and puts back what it found; the others run
     // at the chosen pair and drop below normal between passes.
-    const bool fixedPair = kernel.Kind() == LoadKernelKind::X87;
+    const bool fixedPair = kind == LoadKernelKind::X87;
     const DWORD savedClass = GetPriorityClass(process);
     const int savedPriority = GetThreadPriority(thread);
     alignas(64) std::uint64_t checkArea[kCheckAreaWords];
@@ -126,9 +186,13 @@ DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernel& kernel) {
         SetThreadPriority(thread, passPriority);
         report.state.store(WorkerState::Loading, std::memory_order_relaxed);
         NotifyPassStarting();
+        GuardedPass pass{kernel.get(), m_injector, m_hangRelease, CurrentProcessor(), PassCheck{}};
+        report.passProcessor.store(pass.processor, std::memory_order_relaxed);
         const std::int64_t passStart = ThreadCpuNanoseconds();
-        kernel.RunPass();
+        HardwareFault fault;
+        const bool returned = RunGuarded(RunGuardedPass, &pass, &fault);
         const std::int64_t passNanoseconds = ThreadCpuNanoseconds() - passStart;
+        const int endProcessor = CurrentProcessor();
         if (fixedPair) {
             SetPriorityClass(process, savedClass);
             SetThreadPriority(thread, savedPriority);
@@ -138,64 +202,85 @@ DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernel& kernel) {
             SetPriorityClass(process, kBetweenPassesClass);
             SetThreadPriority(thread, kBetweenPassesPriority);
         }
-        if (!AfterPass(worker, kernel, checkArea, &lastCheck, passNanoseconds)) {
+        const std::uint64_t errorsBefore = report.errors.load(std::memory_order_relaxed);
+        bool carryOn = true;
+        if (!returned) {
+            carryOn = ReportError(worker, FaultEvent(fault), pass.processor, endProcessor);
+            Add(report.restarts, std::uint64_t{1});
+        } else {
+            CountPass(worker, endProcessor, passNanoseconds);
+            if (pass.check.checked && !pass.check.correct) {
+                carryOn = ReportError(worker, CheckEvent(CheckPart::KernelState, pass.check.expected, pass.check.obtained),
+                                      pass.processor, endProcessor);
+            } else {
+                carryOn = CheckBetweenPasses(worker, *kernel, checkArea, &lastCheck);
+            }
+        }
+        if (!carryOn) {
             // Stopped on an error: no more load, only the wait for the quit.
             report.state.store(WorkerState::Failed);
             while (QueueAllowsPass(false)) Sleep(kIdlePollMs);
             break;
         }
+        // After an error the kernel's data may be anything: it starts afresh.
+        if (report.errors.load(std::memory_order_relaxed) != errorsBefore) kernel = MakeKernel(kind);
         Sleep(0);
     }
     if (report.state.load() != WorkerState::Failed) report.state.store(WorkerState::Ended);
     return 0;
 }
 
-bool LoadWorkers::AfterPass(WorkerContext& worker, LoadKernel& kernel, std::uint64_t* checkArea, double* lastCheck,
-                            std::int64_t passNanoseconds) {
+void LoadWorkers::CountPass(WorkerContext& worker, int processor, std::int64_t passNanoseconds) {
     WorkerReport& report = worker.report;
-    const int processor = CurrentProcessor();
-    ProcessorTally* tally = Tally(processor);
     const auto loaded = static_cast<std::uint64_t>(passNanoseconds > 0 ? passNanoseconds : 0);
     report.processor.store(processor, std::memory_order_relaxed);
     Add(report.passes, std::uint64_t{1});
     Add(report.loadedNanoseconds, loaded);
-    if (tally != nullptr) Add(tally->loadedNanoseconds, loaded);
+    if (ProcessorTally* tally = Tally(processor)) Add(tally->loadedNanoseconds, loaded);
+}
 
+bool LoadWorkers::ReportError(WorkerContext& worker, WorkerEvent event, int processor, int endProcessor) {
+    WorkerReport& report = worker.report;
+    const double now = static_cast<double>(GetSeconds());
+    event.seconds = now;
+    event.worker = worker.slot;
+    event.processor = processor;
+    event.endProcessor = endProcessor != processor ? endProcessor : -1;
+    Add(report.errors, std::uint64_t{1});
+    // Blamed on where the work ran: both processors when it moved during it.
+    for (int blamed : {processor, event.endProcessor}) {
+        ProcessorTally* tally = Tally(blamed);
+        if (tally == nullptr) continue;
+        Add(tally->errors, std::uint64_t{1});
+        double none = -1.0;
+        tally->firstErrorSeconds.compare_exchange_strong(none, now);
+        if (StopOnError()) tally->failed.store(true);
+    }
+    report.events.Push(event);
+    return !StopOnError();
+}
+
+bool LoadWorkers::CheckBetweenPasses(WorkerContext& worker, LoadKernel& kernel, std::uint64_t* checkArea,
+                                     double* lastCheck) {
+    WorkerReport& report = worker.report;
     const double now = static_cast<double>(GetSeconds());
     if (*lastCheck >= 0.0 && now - *lastCheck < kCheckIntervalSeconds) return true;
     *lastCheck = now;
 
-    CheckFailure failure;
-    bool passed = RunCheckSuite(checkArea, &failure, m_injector, processor);
-    std::uint64_t obtained = 0, expected = 0;
-    if (passed && kernel.StateDigest(&obtained, &expected) && obtained != expected) {
-        passed = false;
-        failure = CheckFailure{CheckPart::KernelState, expected, obtained};
-    }
+    GuardedCheck check{&kernel, checkArea, m_injector, CurrentProcessor(), true, CheckFailure{}};
+    HardwareFault fault;
+    const bool returned = RunGuarded(RunGuardedCheck, &check, &fault);
+    const int endProcessor = CurrentProcessor();
+    if (!returned) return ReportError(worker, FaultEvent(fault), check.processor, endProcessor);
     const double coreClockHz = MeasureCoreClockHz();
+    ProcessorTally* tally = Tally(check.processor);
     report.coreClockHz.store(coreClockHz, std::memory_order_relaxed);
     if (tally != nullptr && coreClockHz > 0.0) tally->coreClockHz.store(coreClockHz, std::memory_order_relaxed);
-    if (passed) {
-        Add(report.checks, std::uint64_t{1});
-        if (tally != nullptr) Add(tally->checks, std::uint64_t{1});
-        return true;
+    if (!check.passed) {
+        return ReportError(worker, CheckEvent(check.failure.part, check.failure.expected, check.failure.obtained),
+                           check.processor, endProcessor);
     }
-    Add(report.errors, std::uint64_t{1});
-    if (tally != nullptr) {
-        Add(tally->errors, std::uint64_t{1});
-        double none = -1.0;
-        tally->firstErrorSeconds.compare_exchange_strong(none, now);
-    }
-    WorkerEvent event;
-    event.kind = WorkerEventKind::CheckFailed;
-    event.seconds = now;
-    event.worker = worker.slot;
-    event.processor = processor;
-    event.part = failure.part;
-    event.expected = failure.expected;
-    event.obtained = failure.obtained;
-    report.events.Push(event);
-    if (!StopOnError()) return true;
-    if (tally != nullptr) tally->failed.store(true);
-    return false;
+    Add(report.checks, std::uint64_t{1});
+    if (tally != nullptr) Add(tally->checks, std::uint64_t{1});
+    return true;
 }

@@ -10,7 +10,8 @@
 #include "check/check_parts.h"
 
 enum class WorkerEventKind : int {
-    CheckFailed,     // a check part's digest differed
+    CheckFailed,     // a check part's digest differed (a wide kernel's pass: part KernelState)
+    Crashed,         // a hardware fault (invalid memory access, illegal instruction...) in its work
     PinRefused,      // the system refused to keep the worker on a processor
 };
 
@@ -18,10 +19,13 @@ struct WorkerEvent {
     WorkerEventKind kind = WorkerEventKind::CheckFailed;
     double seconds = 0.0;  // GetSeconds() when it happened
     unsigned worker = 0;
-    int processor = -1;    // the logical processor the check ran on, or the one refused
+    int processor = -1;     // the logical processor the work ran on (at its start), or the one refused
+    int endProcessor = -1;  // where the work ended, when it moved during it; -1: it did not
     CheckPart part = CheckPart::X87Chain;
     std::uint64_t expected = 0;
     std::uint64_t obtained = 0;
+    const char* faultName = "";    // Crashed: what the processor raised (a static text)
+    std::uint64_t faultAddress = 0;  // Crashed: the address an invalid access touched
 };
 
 // Single producer, single consumer; a full queue drops the newest event and counts it.
@@ -62,17 +66,20 @@ enum class WorkerState : int {
     Loading,   // running passes
     Failed,    // stopped loading after an error (stop on error)
     Ended,     // returned
+    Hung,      // stopped responding: used processor time for long without finishing a pass
 };
 
 struct WorkerReport {
     std::atomic<WorkerState> state{WorkerState::Starting};
     std::atomic<int> processor{-1};  // where it ran at its last pass end
+    std::atomic<int> passProcessor{-1};  // where its current (or last) pass started
     std::atomic<int> kernel{-1};     // the LoadKernelKind it runs
     std::atomic<std::uint64_t> passes{0};
     std::atomic<std::uint64_t> checks{0};   // checks that passed
     std::atomic<std::uint64_t> errors{0};   // checks that failed
     std::atomic<std::uint64_t> loadedNanoseconds{0};  // processor time spent in passes
     std::atomic<double> coreClockHz{0.0};  // the last effective-clock probe
+    std::atomic<std::uint64_t> restarts{0};  // fresh starts of its kernel after a hardware fault
     WorkerEventQueue events;
 };
 

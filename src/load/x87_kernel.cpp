@@ -78,3 +78,30 @@ X87LoadKernel::X87LoadKernel() {
     std::memcpy(&pattern, &m_a.m[0][2], sizeof pattern);
     m_expectedAccumulator = pattern * static_cast<std::uint32_t>(m_passLength / m_step);
 }
+
+PassCheck X87LoadKernel::RunPass() {
+    if (!m_injectPending) {
+        m_accumulator = RunX87KernelPass(m_a, m_b, &m_passLength, &m_step);
+        return PassCheck{};
+    }
+    m_injectPending = false;
+    if (m_injected == WrongBitPlace::KernelState) {
+        m_accumulator = RunX87KernelPass(m_a, m_b, &m_passLength, &m_step) ^ m_injectedMask;
+        return PassCheck{};
+    }
+    const Matrix4 right = m_a;
+    std::uint32_t pattern = 0;
+    std::memcpy(&pattern, &m_a.m[0][2], sizeof pattern);
+    pattern ^= m_injectedMask;
+    std::memcpy(&m_a.m[0][2], &pattern, sizeof pattern);
+    m_accumulator = RunX87KernelPass(m_a, m_b, &m_passLength, &m_step);
+    m_a = right;
+    return PassCheck{};
+}
+
+bool X87LoadKernel::InjectWrongBit(WrongBitPlace place, int bit) {
+    m_injectPending = true;
+    m_injected = place;
+    m_injectedMask = std::uint32_t{1} << (bit % 32);
+    return true;
+}

@@ -17,12 +17,14 @@ void BuildX87KernelMatrices(Matrix4* a, Matrix4* b);
 std::uint32_t RunX87KernelPass(const Matrix4& a, const Matrix4& b, const std::int32_t* iterations,
                                const std::int32_t* step);
 
-// The x87 mix as a worker runs it.
+// The x87 mix as a worker runs it. Its arithmetic results are dropped by design: what it checks
+// is the integer accumulator its pass leaves.
 class X87LoadKernel final : public LoadKernel {
 public:
     X87LoadKernel();
     LoadKernelKind Kind() const override { return LoadKernelKind::X87; }
-    void RunPass() override { m_accumulator = RunX87KernelPass(m_a, m_b, &m_passLength, &m_step); }
+    bool SelfChecked() const override { return false; }
+    PassCheck RunPass() override;
     // The accumulator against the pass length times the added pattern: the one result of the pass
     // that survives it. (The pattern comes from the matrices built at set-up, so this product is
     // taken then, once, from the kernel's input.)
@@ -31,6 +33,9 @@ public:
         *expected = m_expectedAccumulator;
         return true;
     }
+    // Bit (taken modulo 32) of the accumulator after the next pass (KernelState), or of the matrix
+    // value the pass adds up (WorkArea) during the next pass.
+    bool InjectWrongBit(WrongBitPlace place, int bit) override;
 
 private:
     Matrix4 m_a;
@@ -39,4 +44,7 @@ private:
     std::int32_t m_step = 1;
     std::uint32_t m_accumulator = 0;
     std::uint32_t m_expectedAccumulator = 0;
+    bool m_injectPending = false;
+    WrongBitPlace m_injected = WrongBitPlace::KernelState;
+    std::uint32_t m_injectedMask = 0;
 };

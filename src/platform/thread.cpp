@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <climits>
 #include <cstdint>
 #include <thread>
@@ -95,6 +96,8 @@ struct CurrentThread {
     }
 };
 thread_local CurrentThread t_currentThread;
+
+thread_local char t_startFailure[128] = "";
 
 struct StartBlock {
     ThreadRef record;
@@ -193,6 +196,7 @@ CWinThread::~CWinThread() {
 
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize, DWORD flags,
                            void* /*security*/) {
+    t_startFailure[0] = '\0';
     if (proc == nullptr) return nullptr;
     InstallThreadSignalHandlers();
     // The thread that starts others (the window's) follows the classes they set.
@@ -227,6 +231,7 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT
     RestoreSignalMask(&saved);
     pthread_attr_destroy(&attributes);
     if (failed != 0) {
+        std::snprintf(t_startFailure, sizeof t_startFailure, "%s", std::strerror(failed));
         delete start;
         {
             std::lock_guard<std::mutex> guard(record->lock);
@@ -237,6 +242,8 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT
     }
     return object;
 }
+
+const char* LastThreadStartFailure() { return t_startFailure; }
 
 HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(kCurrentThreadHandle); }
 HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(kCurrentProcessHandle); }

@@ -43,6 +43,10 @@ public:
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority = THREAD_PRIORITY_NORMAL,
                            UINT stackSize = 0, DWORD flags = 0, void* security = nullptr);
 
+// Why the calling thread's last AfxBeginThread returned null ("Resource temporarily unavailable");
+// empty when it has not failed.
+const char* LastThreadStartFailure();
+
 HANDLE GetCurrentThread();   // pseudo-handle: always means the calling thread
 HANDLE GetCurrentProcess();  // pseudo-handle: always means this process
 DWORD GetCurrentThreadId();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <system_error>
 
 namespace {
 constexpr auto kSweepInterval = std::chrono::seconds(1);
@@ -31,7 +32,13 @@ void RunMonitor::Start() {
         std::lock_guard lock(m_mutex);
         m_stopping = false;
     }
-    m_sweeper = std::thread([this] { SweepLoop(); });
+    try {
+        m_sweeper = std::thread([this] { SweepLoop(); });
+    } catch (const std::system_error& error) {
+        // The system refused the thread (a process limit): the run goes on without sensors.
+        m_hasSensors = false;
+        m_sensorProblem = std::string("the sensor thread could not start: ") + error.what();
+    }
 }
 
 void RunMonitor::Stop() {

@@ -24,7 +24,7 @@ struct RunSettings {
     unsigned threads = 0;       // 0: one per processor this process may use
     unsigned cycleSeconds = 0;  // 0: no core cycling; else one pinned worker moves on this often
     PriorityChoice priority = PriorityChoice::Normal;
-    LoadChoice load = LoadChoice::Builtin;
+    LoadChoice load = LoadChoice::Widest;  // the widest self-checked kernel
     bool pin = true;
     bool stopOnError = false;
     double durationSeconds = 0.0;  // 0: until stopped

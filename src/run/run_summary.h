@@ -12,16 +12,24 @@
 #include "load/load_kernel.h"
 #include "load/worker_report.h"
 
+// The answer a run gives, the same in every view. While the run goes on it is Failed from the
+// first error, else Passed (or NoErrorsSeen) so far; the other two only come at its end.
 enum class Verdict : int {
-    NoErrors,  // no error so far (while running), or the run ended without one: passed
-    Failed,    // at least one check failed
+    Passed,        // every worker started, every processor checked, the run reached its end: no error
+    Failed,        // at least one error: a check failed, a worker crashed or stopped responding
+    Incomplete,    // no error, but the run did not do what it was to do (see verdictReason)
+    Stopped,       // a safety limit ended the run
+    NoErrorsSeen,  // as Passed, but a classic mix ran, whose own arithmetic is not checked
 };
+inline constexpr int kVerdictCount = 5;
 
 struct ProcessorResult {
     int processor = -1;
     int core = -1;       // -1 when the topology does not say
     int package = -1;
     double loadedSeconds = 0.0;  // processor time the workers spent loading it
+    double assignedSeconds = 0.0;  // run time it was meant to be loaded (whole, or its share of unpinned workers)
+    double loadedShare = -1.0;     // loadedSeconds / assignedSeconds; -1 before it was meant to be loaded
     std::uint64_t checks = 0;    // checks that passed there
     std::uint64_t errors = 0;
     double firstErrorSeconds = -1.0;  // run time of its first error; -1: none
@@ -39,17 +47,29 @@ struct WorkerResult {
     std::uint64_t errors = 0;
     double loadedSeconds = 0.0;
     double coreClockHz = 0.0;
+    std::uint64_t restarts = 0;  // fresh starts after a hardware fault in its work
+};
+
+enum class RunErrorKind : int {
+    CheckFailed,        // a digest differed: part, expected and obtained say which
+    Crashed,            // a hardware fault in the worker's work (faultName, faultAddress)
+    StoppedResponding,  // the worker used processor time for long without finishing a pass
 };
 
 struct RunError {
+    RunErrorKind kind = RunErrorKind::CheckFailed;
     double seconds = 0.0;  // run time
     unsigned worker = 0;
-    int processor = -1;
+    int processor = -1;     // where the work started
     int core = -1;
     int package = -1;
+    int endProcessor = -1;  // where it ended when it moved during the work (blamed too); -1: it did not
     CheckPart part = CheckPart::X87Chain;
     std::uint64_t expected = 0;
     std::uint64_t obtained = 0;
+    std::string faultName;           // Crashed
+    std::uint64_t faultAddress = 0;  // Crashed: the address an invalid access touched (0: none)
+    double stuckSeconds = 0.0;       // StoppedResponding: processor time used without a finished pass
 };
 
 struct ClockStatistics {
@@ -63,7 +83,11 @@ struct RunSummary {
     double elapsedSeconds = 0.0;
     std::uint64_t checks = 0;
     std::uint64_t errors = 0;
-    Verdict verdict = Verdict::NoErrors;
+    Verdict verdict = Verdict::Passed;
+    // Why the verdict is Incomplete, Stopped or NoErrorsSeen ("2 of 16 workers could not start:
+    // Resource temporarily unavailable"); empty for the others.
+    std::string verdictReason;
+    bool selfChecked = true;  // every load that ran checked its own arithmetic (no classic mix ran)
     bool kernelRuns = true;  // false: the processor cannot run the chosen load
     LoadKernelKind kernel = LoadKernelKind::X87;
     std::vector<ProcessorResult> processors;  // those loaded or checked, in processor order
@@ -80,5 +104,12 @@ struct RunSummary {
 
 inline constexpr std::size_t kMaxErrorsKept = 1000;
 
-// "PASSED" / "FAILED".
+// "check failed", "crashed", "stopped responding".
+const char* RunErrorKindKey(RunErrorKind kind);
+
+// "PASSED", "FAILED", "INCOMPLETE", "STOPPED", "NO ERRORS SEEN".
 const char* VerdictWord(Verdict verdict);
+// "passed", "failed", "incomplete", "stopped", "no errors seen": the report's and the log's values.
+const char* VerdictKey(Verdict verdict);
+// The word with its reason: "INCOMPLETE (stopped by SIGTERM after 00:00:05 of 00:01:00)".
+std::string VerdictText(const RunSummary& summary);

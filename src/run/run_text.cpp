@@ -46,8 +46,26 @@ std::string DescribeProcessor(int processor, int core, int package) {
 }
 
 std::string DescribeError(const RunError& error) {
-    return "worker " + std::to_string(error.worker) + " on " + DescribeProcessor(error.processor, error.core, error.package) +
-           ", " + CheckPartName(error.part) + ": expected " + FormatDigest(error.expected) + ", obtained " +
+    std::string text = "worker " + std::to_string(error.worker) + " on " +
+                       DescribeProcessor(error.processor, error.core, error.package);
+    if (error.endProcessor >= 0)
+        text += " and processor " + std::to_string(error.endProcessor) + " (it moved during the work)";
+    char detail[96];
+    switch (error.kind) {
+    case RunErrorKind::Crashed:
+        text += ": " + error.faultName;
+        if (error.faultAddress != 0) {
+            std::snprintf(detail, sizeof detail, " at address 0x%llx", static_cast<unsigned long long>(error.faultAddress));
+            text += detail;
+        }
+        return text + " in its work (it starts afresh)";
+    case RunErrorKind::StoppedResponding:
+        std::snprintf(detail, sizeof detail, " stopped responding: %.1f s of processor time without finishing a pass",
+                      error.stuckSeconds);
+        return text + detail;
+    case RunErrorKind::CheckFailed: break;
+    }
+    return text + ", " + CheckPartName(error.part) + ": expected " + FormatDigest(error.expected) + ", obtained " +
            FormatDigest(error.obtained);
 }
 

@@ -1,6 +1,7 @@
 #include "run/stress_run.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "check/fault_injection.h"
@@ -8,6 +9,7 @@
 #include "load/cpu_identity.h"
 #include "load/placement.h"
 #include "load/seconds_clock.h"
+#include "platform/fault_guard.h"
 #include "platform/processors.h"
 #include "run/run_text.h"
 
@@ -32,13 +34,57 @@ std::vector<int> AscendingProcessors() {
 
 }  // namespace
 
-const char* VerdictWord(Verdict verdict) { return verdict == Verdict::Failed ? "FAILED" : "PASSED"; }
+namespace {
+constexpr const char* kVerdictWords[kVerdictCount] = {"PASSED", "FAILED", "INCOMPLETE", "STOPPED", "NO ERRORS SEEN"};
+constexpr const char* kVerdictKeys[kVerdictCount] = {"passed", "failed", "incomplete", "stopped", "no errors seen"};
+
+// A classic mix drops its arithmetic results: its run can say no more than this.
+constexpr const char* kClassicReason = "classic mix: results not self-checked";
+
+// A processor meant to be loaded this long must have completed a check by the end.
+constexpr double kCheckDueSeconds = 2.0;
+// Loaded shares are judged once this much time was meant for a processor.
+constexpr double kShareJudgedAfterSeconds = 10.0;
+constexpr double kLowestGoodShare = 0.9;
+
+bool IsClassicMix(LoadKernelKind kind) { return kind == LoadKernelKind::Sse || kind == LoadKernelKind::X87; }
+
+std::string JoinedProcessors(const std::vector<int>& processors) {
+    std::string text;
+    for (std::size_t i = 0; i < processors.size(); ++i) {
+        if (i > 0) text += i + 1 == processors.size() ? " and " : ", ";
+        text += std::to_string(processors[i]);
+    }
+    return text;
+}
+}  // namespace
+
+const char* RunErrorKindKey(RunErrorKind kind) {
+    switch (kind) {
+    case RunErrorKind::Crashed: return "crashed";
+    case RunErrorKind::StoppedResponding: return "stopped responding";
+    case RunErrorKind::CheckFailed: break;
+    }
+    return "check failed";
+}
+
+const char* VerdictWord(Verdict verdict) { return kVerdictWords[static_cast<int>(verdict)]; }
+const char* VerdictKey(Verdict verdict) { return kVerdictKeys[static_cast<int>(verdict)]; }
+
+std::string VerdictText(const RunSummary& summary) {
+    std::string text = VerdictWord(summary.verdict);
+    if (!summary.verdictReason.empty()) text += " (" + summary.verdictReason + ")";
+    return text;
+}
 
 StressRun::StressRun(RunLog log) : m_log(std::move(log)) {}
 
 StressRun::~StressRun() = default;
 
-double StressRun::ElapsedSeconds() const { return m_begun ? static_cast<double>(GetSeconds()) - m_start : 0.0; }
+double StressRun::ElapsedSeconds() const {
+    if (!m_begun) return 0.0;
+    return m_ended ? m_endSeconds : static_cast<double>(GetSeconds()) - m_start;
+}
 
 void StressRun::BeginRun(const RunSettings& settings) {
     m_settings = settings;
@@ -50,9 +96,7 @@ void StressRun::BeginRun(const RunSettings& settings) {
         std::string error;
         if (ParseFaultInjection(inject, &plan, &error)) {
             m_injector = std::make_unique<FaultInjector>(plan);
-            m_startNotes.push_back("FERROX_INJECT_FAULT: the check on processor " + std::to_string(plan.processor) +
-                                   " will report one flipped bit after " + std::to_string(plan.afterChecks) +
-                                   " good checks there");
+            m_startNotes.push_back("FERROX_INJECT_FAULT: " + DescribeFaultPlan(plan));
         } else {
             m_startNotes.push_back("FERROX_INJECT_FAULT=" + std::string(inject) + " ignored: " + error);
         }
@@ -72,6 +116,8 @@ void StressRun::BeginRun(const RunSettings& settings) {
                 std::to_string(CountPhysicalCores(AllowedProcessors())) + " cores; " +
                 DescribeSettings(settings, runs ? LoadKernelName(kind) : "not supported here"));
     for (const std::string& note : m_startNotes) m_log.Write("note: " + note);
+    // A crash outside the workers' guarded work still leaves its line in the log.
+    if (m_log.Problem().empty()) SetCrashNoteFile(m_log.Path().c_str());
     if (!runs) {
         const std::string note = std::string("this processor or system cannot run the ") + LoadChoiceKey(settings.load) +
                                  " load: nothing is loaded";
@@ -93,7 +139,12 @@ void StressRun::StartMonitor() {
     } else if (!m_monitor->HasSensors()) {
         m_log.Write("note: sensors: " + m_monitor->SensorProblem() + "; the effective clock is measured by the workers");
     }
+    const bool hadSensors = m_monitor->HasSensors();
     m_monitor->Start();
+    if (hadSensors && !m_monitor->HasSensors()) {
+        m_startNotes.push_back(m_monitor->SensorProblem());
+        m_log.Write("note: " + m_monitor->SensorProblem());
+    }
 }
 
 std::vector<std::string> StressRun::TakeStartNotes() {
@@ -104,14 +155,34 @@ std::vector<std::string> StressRun::TakeStartNotes() {
 }
 
 void StressRun::StartLoad() {
+    unsigned requested = 1;
     if (m_settings.cycleSeconds > 0) {
         m_cycler = CoreCycler(AscendingProcessors(), m_settings.cycleSeconds, ElapsedSeconds());
         StartWorkers(1);
         if (WorkerContext* worker = Context(0)) worker->targetProcessor = m_cycler.ProcessorAt(ElapsedSeconds());
     } else {
         m_cycler = CoreCycler();
-        StartWorkers(m_settings.threads == 0 ? static_cast<unsigned>(AllowedProcessors().size()) : m_settings.threads);
+        requested = m_settings.threads == 0 ? static_cast<unsigned>(AllowedProcessors().size()) : m_settings.threads;
+        StartWorkers(requested);
     }
+    NoteWorkerStarts(requested);
+}
+
+void StressRun::NoteWorkerStarts(unsigned requested) {
+    LoadKernelKind kind = LoadKernelKind::X87;
+    const unsigned started = requested - std::min(requested, StartFailures());
+    if (started > 0 && ChosenKernel(&kind) && IsClassicMix(kind)) m_classicRan = true;
+    if (StartFailures() == 0) return;
+    const std::string problem = std::to_string(StartFailures()) + " of " + std::to_string(requested) +
+                                (requested == 1 ? " worker" : " workers") + " could not start: " +
+                                (StartFailureReason().empty() ? "the system refused the thread" : StartFailureReason());
+    if (StartFailures() >= m_workersNotStarted) {
+        m_workersNotStarted = StartFailures();
+        m_workersRequested = requested;
+        m_workerStartProblem = problem;
+    }
+    m_startNotes.push_back(problem);
+    m_log.Write("note: " + problem);
 }
 
 void StressRun::RunThreads(unsigned count) {
@@ -119,6 +190,7 @@ void StressRun::RunThreads(unsigned count) {
     m_settings.cycleSeconds = 0;
     m_cycler = CoreCycler();
     StartWorkers(count);
+    NoteWorkerStarts(count);
 }
 
 void StressRun::RunCycling(unsigned periodSeconds) {
@@ -165,21 +237,47 @@ void StressRun::TakeEvent(const WorkerEvent& event, RunPoll& poll) {
         return;
     }
     RunError error;
+    error.kind = event.kind == WorkerEventKind::Crashed ? RunErrorKind::Crashed : RunErrorKind::CheckFailed;
     error.seconds = event.seconds - m_start;
     error.worker = event.worker;
     error.processor = event.processor;
-    if (const ProcessorPlace* place = PlaceOf(event.processor)) {
-        error.core = place->core;
-        error.package = place->package;
-    }
+    error.endProcessor = event.endProcessor;
     error.part = event.part;
     error.expected = event.expected;
     error.obtained = event.obtained;
+    error.faultName = event.faultName != nullptr ? event.faultName : "";
+    error.faultAddress = event.faultAddress;
+    AddError(error, poll);
+}
+
+void StressRun::AddError(RunError error, RunPoll& poll) {
+    if (const ProcessorPlace* place = PlaceOf(error.processor)) {
+        error.core = place->core;
+        error.package = place->package;
+    }
     ++m_errorCount;
     poll.firstError = poll.firstError || m_errorCount == 1;
     if (m_errors.size() < kMaxErrorsKept) m_errors.push_back(error);
     poll.newErrors.push_back(error);
     m_log.Write("error at " + FormatRunTime(error.seconds, true) + ": " + DescribeError(error));
+}
+
+void StressRun::TakeHungWorker(const HungWorker& worker, RunPoll& poll) {
+    RunError error;
+    error.kind = RunErrorKind::StoppedResponding;
+    error.seconds = ElapsedSeconds();
+    error.worker = worker.slot;
+    error.processor = worker.processor;
+    error.stuckSeconds = worker.cpuSeconds;
+    // The workers count their own errors; this one cannot, so the run does it for it.
+    if (ProcessorTally* tally = Tally(worker.processor)) {
+        tally->errors.fetch_add(1);
+        double none = -1.0;
+        tally->firstErrorSeconds.compare_exchange_strong(none, static_cast<double>(GetSeconds()));
+    }
+    for (const auto& context : ContextsInUse())
+        if (context->slot == worker.slot && context->report.state.load() == WorkerState::Hung) context->report.errors.fetch_add(1);
+    AddError(error, poll);
 }
 
 RunPoll StressRun::Poll() {
@@ -188,6 +286,7 @@ RunPoll StressRun::Poll() {
         WorkerEvent event;
         while (context->report.events.Pop(&event)) TakeEvent(event, poll);
     }
+    for (const HungWorker& worker : FindHungWorkers()) TakeHungWorker(worker, poll);
     if (m_cycler.Active()) {
         if (WorkerContext* worker = Context(0)) {
             const int target = m_cycler.ProcessorAt(ElapsedSeconds());
@@ -197,6 +296,18 @@ RunPoll StressRun::Poll() {
             }
         }
     }
+    TakeClockMeasurements();
+    TrackLoadedShares(poll);
+    // The monitor's history and throttling, once a second.
+    if (m_monitor && ElapsedSeconds() >= m_nextMonitorSample) {
+        for (const ThrottleEvent& event : m_monitor->Sample(ElapsedSeconds())) Note(poll, DescribeThrottling(event, PlaceText(event.processor)));
+        m_nextMonitorSample = ElapsedSeconds() + 1.0;
+    }
+    if (std::string problem = m_log.TakeNewProblem(); !problem.empty()) poll.notes.push_back("the log is not kept: " + problem);
+    return poll;
+}
+
+void StressRun::TakeClockMeasurements() {
     // Each new effective-clock measurement, once.
     m_checksSeen.resize(static_cast<std::size_t>(TallyCount()), 0);
     for (int processor = 0; processor < TallyCount(); ++processor) {
@@ -212,39 +323,134 @@ RunPoll StressRun::Poll() {
         ++m_clock.samples;
         m_clock.meanHz = m_clockSum / static_cast<double>(m_clock.samples);
     }
-    // The monitor's history and throttling, once a second.
-    if (m_monitor && ElapsedSeconds() >= m_nextMonitorSample) {
-        for (const ThrottleEvent& event : m_monitor->Sample(ElapsedSeconds())) Note(poll, DescribeThrottling(event, PlaceText(event.processor)));
-        m_nextMonitorSample = ElapsedSeconds() + 1.0;
+}
+
+void StressRun::TrackLoadedShares(RunPoll& poll) {
+    const double now = ElapsedSeconds();
+    const double step = now - m_sharesTrackedUntil;
+    m_sharesTrackedUntil = now;
+    const auto count = static_cast<std::size_t>(TallyCount());
+    m_assignedSeconds.resize(count, 0.0);
+    m_shareWarned.resize(count, false);
+    if (step <= 0.0) return;
+    // What each processor is meant to get now: a whole processor for each one a loading worker is
+    // kept to; without pinning, each its share of the loading workers.
+    std::vector<double> meant(count, 0.0);
+    unsigned floating = 0;
+    for (unsigned slot = 0; slot < WorkerSlotCount(); ++slot) {
+        const WorkerContext* worker = Context(slot);
+        if (worker == nullptr) continue;
+        const WorkerState state = worker->report.state.load();
+        if (state != WorkerState::Starting && state != WorkerState::Loading) continue;
+        const int target = worker->targetProcessor.load();
+        if (target >= 0 && static_cast<std::size_t>(target) < count) {
+            meant[static_cast<std::size_t>(target)] = 1.0;
+        } else if (target < 0) {
+            ++floating;
+        }
     }
-    if (std::string problem = m_log.TakeNewProblem(); !problem.empty()) poll.notes.push_back("the log is not kept: " + problem);
-    return poll;
+    if (floating > 0) {
+        const double share = std::min(1.0, static_cast<double>(floating) / static_cast<double>(AllowedProcessors().size()));
+        for (const ProcessorPlace& place : AllowedProcessors())
+            if (static_cast<std::size_t>(place.processor) < count)
+                meant[static_cast<std::size_t>(place.processor)] = std::min(1.0, meant[static_cast<std::size_t>(place.processor)] + share);
+    }
+    for (std::size_t processor = 0; processor < count; ++processor) {
+        m_assignedSeconds[processor] += step * meant[processor];
+        const double assigned = m_assignedSeconds[processor];
+        if (m_shareWarned[processor] || assigned < kShareJudgedAfterSeconds) continue;
+        const double loaded = static_cast<double>(Tally(static_cast<int>(processor))->loadedNanoseconds.load()) * 1e-9;
+        if (loaded / assigned >= kLowestGoodShare) continue;
+        m_shareWarned[processor] = true;
+        char share[16];
+        std::snprintf(share, sizeof share, "%.0f%%", 100.0 * loaded / assigned);
+        Note(poll, PlaceText(static_cast<int>(processor)) + " got only " + share +
+                       " of the time it was to be loaded (something else is taking it)");
+    }
 }
 
 bool StressRun::DurationReached() const {
     return m_begun && m_settings.durationSeconds > 0 && ElapsedSeconds() >= m_settings.durationSeconds;
 }
 
-void StressRun::EndRun(const std::string& reason) {
+void StressRun::EndRun(const std::string& reason, bool reachedItsEnd) {
     if (!m_begun || m_ended) return;
+    m_endSeconds = ElapsedSeconds();
     m_ended = true;
-    // The workers as they ended, their last passes included, stay in the summary.
-    // (Lingering workers of an earlier setting are not among them.)
+    m_endReason = reason;
+    m_reachedEnd = reachedItsEnd || m_settings.durationSeconds <= 0.0;
+    // Every worker's events are taken to the last one before any context is let go; the running
+    // workers as they ended stay in the summary (lingering workers of an earlier setting are not
+    // among them).
+    const std::vector<std::shared_ptr<WorkerContext>> contexts = ContextsInUse();
     std::vector<std::shared_ptr<WorkerContext>> running;
-    for (const std::shared_ptr<WorkerContext>& context : ContextsInUse())
+    for (const std::shared_ptr<WorkerContext>& context : contexts)
         if (Context(context->slot) == context.get()) running.push_back(context);
-    StopWorkers();
-    WaitForStoppedWorkers();  // their last passes' checks count too
+    RunPoll last;
+    TrackLoadedShares(last);
+    StopAllWorkers(static_cast<DWORD>(kStopBoundSeconds * 1000));
+    for (const std::shared_ptr<WorkerContext>& context : contexts) {
+        WorkerEvent event;
+        while (context->report.events.Pop(&event)) TakeEvent(event, last);
+    }
+    // A worker that did not end within the bound: stuck if it used 20 of its passes' processor
+    // time since its last one, else not scheduled (the run is then incomplete, not failed).
+    for (const HungWorker& worker : GivenUpAtStop()) {
+        if (worker.cpuSeconds >= std::max(0.5, worker.passesWorth)) {
+            TakeHungWorker(worker, last);
+        } else {
+            m_unscheduledAtStop.push_back("worker " + std::to_string(worker.slot));
+        }
+    }
     if (m_monitor) m_monitor->Stop();
     std::sort(running.begin(), running.end(), [](const auto& a, const auto& b) { return a->slot < b->slot; });
     for (const auto& context : running) m_endedWorkers.push_back(WorkerResultOf(*context));
-    Poll();
+    TakeClockMeasurements();
     const RunSummary summary = Summary();
-    std::string line = "end after " + FormatRunTime(summary.elapsedSeconds) + " (" + reason + "): " +
-                       VerdictWord(summary.verdict) + ", " + std::to_string(summary.checks) + " checks, " +
-                       std::to_string(summary.errors) + (summary.errors == 1 ? " error" : " errors");
+    std::string line = "end after " + FormatRunTime(summary.elapsedSeconds) + " (" + reason + "): " + VerdictText(summary) +
+                       ", " + std::to_string(summary.checks) + " checks, " + std::to_string(summary.errors) +
+                       (summary.errors == 1 ? " error" : " errors");
     if (!summary.failingProcessors.empty()) line += "; " + FailingProcessorsText(summary.failingProcessors);
+    if (AbandonedWorkers() > 0) line += "; " + std::to_string(AbandonedWorkers()) + " stuck worker(s) left behind";
     m_log.Write(line);
+}
+
+std::string StressRun::IncompleteReason() const {
+    std::vector<std::string> reasons;
+    if (!m_workerStartProblem.empty()) reasons.push_back(m_workerStartProblem);
+    if (!m_reachedEnd) {
+        reasons.push_back("stopped (" + m_endReason + ") after " + FormatRunTime(ElapsedSeconds()) + " of " +
+                          FormatRunTime(m_settings.durationSeconds));
+    }
+    std::vector<int> unchecked;
+    bool anyMeant = false;
+    for (std::size_t processor = 0; processor < m_assignedSeconds.size(); ++processor) {
+        if (m_assignedSeconds[processor] <= 0.0) continue;
+        anyMeant = true;
+        const ProcessorTally* tally = Tally(static_cast<int>(processor));
+        // Without pinning a worker's checks land wherever it runs: the workers answer for them below.
+        const bool pinned = m_settings.pin || m_settings.cycleSeconds > 0;
+        if (pinned && m_assignedSeconds[processor] >= kCheckDueSeconds && tally->checks.load() == 0 && tally->errors.load() == 0)
+            unchecked.push_back(static_cast<int>(processor));
+    }
+    if (!unchecked.empty()) {
+        reasons.push_back((unchecked.size() == 1 ? "processor " : "processors ") + JoinedProcessors(unchecked) +
+                          " completed no check");
+    }
+    if (!m_settings.pin && m_settings.cycleSeconds == 0 && ElapsedSeconds() >= kCheckDueSeconds) {
+        unsigned silent = 0;
+        for (const WorkerResult& worker : m_endedWorkers)
+            if (worker.checks == 0 && worker.errors == 0) ++silent;
+        if (silent > 0) reasons.push_back(std::to_string(silent) + (silent == 1 ? " worker" : " workers") + " completed no check");
+    }
+    if (!anyMeant) reasons.push_back("no worker ran");
+    if (!m_unscheduledAtStop.empty()) {
+        reasons.push_back(std::to_string(m_unscheduledAtStop.size()) + " worker(s) did not end within " +
+                          std::to_string(static_cast<int>(kStopBoundSeconds)) + " s of the stop, unscheduled: their last pass is not checked");
+    }
+    std::string text;
+    for (const std::string& reason : reasons) text += (text.empty() ? "" : "; ") + reason;
+    return text;
 }
 
 WorkerResult StressRun::WorkerResultOf(const WorkerContext& context) {
@@ -259,6 +465,7 @@ WorkerResult StressRun::WorkerResultOf(const WorkerContext& context) {
     worker.errors = report.errors.load();
     worker.loadedSeconds = static_cast<double>(report.loadedNanoseconds.load()) * 1e-9;
     worker.coreClockHz = report.coreClockHz.load();
+    worker.restarts = report.restarts.load();
     return worker;
 }
 
@@ -280,6 +487,10 @@ RunSummary StressRun::Summary() const {
         result.firstErrorSeconds = firstError >= 0.0 ? firstError - m_start : -1.0;
         result.coreClockHz = tally->coreClockHz.load();
         result.failed = tally->failed.load();
+        if (static_cast<std::size_t>(place.processor) < m_assignedSeconds.size()) {
+            result.assignedSeconds = m_assignedSeconds[static_cast<std::size_t>(place.processor)];
+            if (result.assignedSeconds > 0.0) result.loadedShare = result.loadedSeconds / result.assignedSeconds;
+        }
         summary.checks += result.checks;
         if (result.errors > 0) summary.failingProcessors.push_back(result.processor);
         if (result.loadedSeconds > 0.0 || result.checks > 0 || result.errors > 0) summary.processors.push_back(result);
@@ -294,7 +505,19 @@ RunSummary StressRun::Summary() const {
     std::uint64_t tallied = 0;
     for (const ProcessorResult& result : summary.processors) tallied += result.errors;
     summary.errors = std::max(m_errorCount, tallied);
-    summary.verdict = summary.errors > 0 ? Verdict::Failed : Verdict::NoErrors;
+    summary.selfChecked = !m_classicRan;
+    const std::string incomplete = m_ended ? IncompleteReason() : std::string();
+    if (summary.errors > 0) {
+        summary.verdict = Verdict::Failed;
+    } else if (!incomplete.empty()) {
+        summary.verdict = Verdict::Incomplete;
+        summary.verdictReason = incomplete;
+    } else if (m_classicRan) {
+        summary.verdict = Verdict::NoErrorsSeen;
+        summary.verdictReason = kClassicReason;
+    } else {
+        summary.verdict = Verdict::Passed;
+    }
     summary.errorList = m_errors;
     summary.coreClock = m_clock;
     if (m_monitor) {

@@ -4,8 +4,10 @@
 # (lit letters in the upper band over a dark background), the picture changes while animated and
 # stands still once "&Animated" is switched off from the menu bar, and closing the window with
 # Alt+F4 ends the program with status 0 within a few seconds. Then: SIGTERM and SIGINT end a run
-# with status 0; an injected fault shows in the title within seconds and a --duration run with it
-# ends by itself with status 2 and its report. Exits 77 (skipped) when a tool is missing.
+# with status 0; an injected fault shows in the title within seconds, a --duration run with it
+# keeps its window open with the verdict and ends with status 2 and its report when closed; a crash
+# and a stuck worker are errors that never take Ferrox down or hold it. Exits 77 (skipped) when a
+# tool is missing.
 # FERROX_SMOKE_SHOT=file.png keeps a screenshot of the running program.
 set -u
 ferrox=${1:?usage: smoke_xvfb.sh path/to/ferrox}
@@ -158,18 +160,57 @@ for signal in TERM INT; do
     echo "SIG$signal ended the window with status 0"
 done
 
-# Processor 0 computes a wrong result after two good checks: the title counts it within seconds,
-# and the run ends by itself after its duration with status 2 and a report that names it.
-FERROX_INJECT_FAULT=cpu=0,after=2 start_window --threads 1 --duration 6s --report "$runtime_dir/report.json"
-errors=""
-for _ in $(seq 50); do
-    errors=$(title_of "$window" | grep -o ' - 1 error$')
-    [ -n "$errors" ] && break
-    sleep 0.1
-done
-[ -n "$errors" ] || fail "no error in the title within 5 s: '$(title_of "$window")'"
+# Processor 0 computes a wrong result after two good checks: the title counts it within seconds.
+# At the end of the duration the load stops and the window stays, with the verdict in its title
+# and the Results window; closing it gives the verdict's status 2 and a report that names it.
+FERROX_INJECT_FAULT=cpu=0,after=2 start_window --threads 1 --duration 4s --report "$runtime_dir/report.json"
+wait_for_title() {  # PATTERN SECONDS: until the title matches
+    for _ in $(seq $(($2 * 10))); do
+        title_of "$window" | grep -q -- "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+wait_for_title ' - 1 error$' 5 || fail "no error in the title within 5 s: '$(title_of "$window")'"
 echo "title with the fault: $(title_of "$window")"
-wait_for_end "its 6 s duration"
+wait_for_title ' - 1 error - FAILED$' 10 || fail "no verdict in the title after the duration: '$(title_of "$window")'"
+kill -0 "$ferrox_pid" 2>/dev/null || fail "the window closed by itself at the end of its duration"
+xdotool search --onlyvisible --name '^Ferrox Results$' >/dev/null || fail "no Results window at the end"
+ended=$(title_of "$window")
+sleep 1.5
+[ "$(title_of "$window")" = "$ended" ] || fail "the run time went on after the end: '$(title_of "$window")'"
+echo "title at the end: $ended"
+xdotool windowactivate --sync "$window" >/dev/null 2>&1
+xdotool key --clearmodifiers alt+F4
+wait_for_end "Alt+F4 after the end"
 [ "$status" -eq 2 ] || fail "a run with errors ended with status $status"
 grep -q '"verdict": "failed"' "$runtime_dir/report.json" || fail "no failed verdict in the report"
-echo "the faulty run ended by itself with status 2"
+grep -q '"end_reason": "its duration ended"' "$runtime_dir/report.json" || fail "wrong end reason in the report"
+echo "the faulty run kept its window open with the verdict, then ended with status 2"
+
+# --close-at-end: the window closes by itself when the duration ends.
+start_window --threads 1 --duration 2s --close-at-end
+wait_for_end "its 2 s duration with --close-at-end"
+[ "$status" -eq 0 ] || [ "$status" -eq 7 ] || fail "--close-at-end: status $status"
+echo "--close-at-end closed the window with status $status"
+
+# A real invalid memory access in a worker: an error of its processor in the title, and Ferrox
+# keeps running until it is closed.
+FERROX_INJECT_FAULT=cpu=0,after=1,kind=crash start_window --threads 1 --report "$runtime_dir/crash.json"
+wait_for_title ' - 1 error$' 5 || fail "no error after a crash in a worker: '$(title_of "$window")'"
+sleep 0.5
+kill -0 "$ferrox_pid" 2>/dev/null || fail "a crash in a worker ended Ferrox"
+kill -s TERM "$ferrox_pid"
+wait_for_end "SIGTERM after a crash"
+[ "$status" -eq 2 ] || fail "after a crash: status $status"
+grep -q '"kind": "crashed"' "$runtime_dir/crash.json" || fail "no crash in the report"
+echo "a crash in a worker is an error and Ferrox lives on"
+
+# A worker that never finishes its pass: found, and SIGTERM still ends Ferrox within seconds.
+FERROX_INJECT_FAULT=cpu=0,after=2,kind=hang start_window --threads 1 --report "$runtime_dir/hang.json"
+wait_for_title ' - 1 error$' 60 || fail "a stuck worker was not found: '$(title_of "$window")'"
+kill -s TERM "$ferrox_pid"
+wait_for_end "SIGTERM with a stuck worker"
+[ "$status" -eq 2 ] || fail "with a stuck worker: status $status"
+grep -q '"kind": "stopped responding"' "$runtime_dir/hang.json" || fail "no stuck worker in the report"
+echo "a stuck worker is an error and does not hold Ferrox"

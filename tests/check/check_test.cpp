@@ -97,25 +97,48 @@ TEST(FaultInjection, ParsesWhatIsDocumentedAndRefusesTheRest) {
         bool valid;
         int processor = 0;
         int after = 0;
+        FaultKind kind = FaultKind::CheckDigest;
+        int bit = 0;
     };
     const Case cases[] = {
         {"cpu=1,after=3", true, 1, 3}, {"after=3,cpu=1", true, 1, 3}, {"cpu=0", true, 0, 0},
-        {"cpu=1048576", true, 1048576, 0},
+        {"cpu=1048576", true, 1048576, 0}, {"cpu=1,bit=5", true, 1, 0, FaultKind::CheckDigest, 5},
+        {"kind=kernel,bit=63,cpu=2,after=4", true, 2, 4, FaultKind::KernelBit, 63},
+        {"cpu=0,kind=work-area,bit=0", true, 0, 0, FaultKind::WorkAreaBit, 0},
+        {"cpu=3,kind=crash,after=1", true, 3, 1, FaultKind::Crash}, {"cpu=1,kind=hang", true, 1, 0, FaultKind::Hang},
+        {"cpu=1,kind=check", true, 1, 0, FaultKind::CheckDigest},
         {"", false}, {"cpu", false}, {"cpu=", false}, {"cpu=-1", false}, {"cpu=1x", false},
         {"cpu=1,after=", false}, {"after=3", false}, {"cpu=1,cpu=2", false}, {"cpu=1,when=2", false},
         {"cpu=1048577", false}, {"cpu=99999999999999999999", false}, {"cpu=1,,after=2", false},
-        {" cpu=1", false},
+        {" cpu=1", false}, {"cpu=1,kind=boom", false}, {"cpu=1,kind=", false}, {"cpu=1,bit=64", false},
+        {"cpu=1,bit=-1", false}, {"cpu=1,kind=crash,bit=2", false}, {"cpu=1,kind=hang,kind=crash", false},
+        {"kind=crash", false},
     };
     for (const Case& c : cases) {
-        FaultPlan plan{-7, -7};
+        FaultPlan plan{-7, -7, FaultKind::Hang, -7};
         std::string error;
         EXPECT_EQ(ParseFaultInjection(c.text, &plan, &error), c.valid) << c.text;
         if (c.valid) {
             EXPECT_EQ(plan.processor, c.processor) << c.text;
-            EXPECT_EQ(plan.afterChecks, c.after) << c.text;
+            EXPECT_EQ(plan.after, c.after) << c.text;
+            EXPECT_EQ(plan.kind, c.kind) << c.text;
+            EXPECT_EQ(plan.bit, c.bit) << c.text;
         } else {
             EXPECT_EQ(plan.processor, -7) << c.text;
             EXPECT_FALSE(error.empty()) << c.text;
         }
     }
+}
+
+// An injector of a fault in the work is due at passes, never in the checks.
+TEST(FaultInjection, OnlyTheCheckKindReachesTheCheckSuite) {
+    FaultInjector injector(FaultPlan{0, 0, FaultKind::Crash, 0});
+    auto area = NewArea();
+    CheckFailure failure;
+    EXPECT_TRUE(RunCheckSuite(area.get(), &failure, &injector, 0));
+    EXPECT_TRUE(injector.Due(0)) << "the first pass on processor 0 is still to come";
+    EXPECT_FALSE(injector.Due(0)) << "once only";
+    FaultInjector checkBit(FaultPlan{0, 0, FaultKind::CheckDigest, 40});
+    EXPECT_FALSE(RunCheckSuite(area.get(), &failure, &checkBit, 0));
+    EXPECT_EQ(failure.obtained ^ failure.expected, std::uint64_t{1} << 40);
 }

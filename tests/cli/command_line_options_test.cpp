@@ -91,7 +91,7 @@ TEST(CommandLineOptions, AcceptedOptionsSetTheStartState) {
     line = CommandLine{};
     ASSERT_TRUE(Parse({}, &line).proceed);
     EXPECT_EQ(line.run.priority, PriorityChoice::Normal);
-    EXPECT_EQ(line.run.load, LoadChoice::Builtin);
+    EXPECT_EQ(line.run.load, LoadChoice::Widest) << "a self-checked load unless the classic mixes are asked for";
     EXPECT_TRUE(line.animated && line.run.pin);
     EXPECT_EQ(line.run.durationSeconds, 0.0);
 }

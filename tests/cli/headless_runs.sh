@@ -59,7 +59,9 @@ status=$?
 [ $status -eq 2 ] || fail "--stop-on-error ended with status $status"
 report "$work/stop.json" 'r["run_seconds"] < 20' '"--stop-on-error" in r["end_reason"]'
 
-# Each ending signal stops the workers and still writes the whole report; status 0 without errors.
+# Each ending signal stops the workers and still writes the whole report: without a duration it
+# is the user's way to end the run (status 0 without errors); before the duration's end it makes
+# the run incomplete (status 4, with the reason).
 for signal in TERM INT HUP; do
     "$ferrox" --headless --threads 2 --report "$work/$signal.json" >"$work/out" 2>&1 &
     pid=$!
@@ -71,12 +73,24 @@ for signal in TERM INT HUP; do
     report "$work/$signal.json" "r['end_reason'] == 'SIG$signal'" 'r["verdict"] == "passed"'
     grep -q "^PASSED after .*SIG$signal" "$work/out" || fail "SIG$signal: no summary line: $(tail -n 2 "$work/out")"
 done
+"$ferrox" --headless --threads 2 --duration 1m --report "$work/early.json" >"$work/out" 2>&1 &
+pid=$!
+sleep 1.5
+kill -s TERM $pid
+wait $pid
+status=$?
+[ $status -eq 4 ] || fail "SIGTERM before the duration's end ended with status $status"
+report "$work/early.json" 'r["verdict"] == "incomplete"' \
+    'r["verdict_reason"].startswith("stopped (SIGTERM) after 00:00:01 of 00:01:00")'
+grep -q '^INCOMPLETE (stopped (SIGTERM) after 00:00:01 of 00:01:00)' "$work/out" ||
+    fail "no INCOMPLETE summary: $(tail -n 1 "$work/out")"
 # A reader that goes away (a closed pipe) ends the run in order: no death by SIGPIPE, the report
 # is written and the status is the run's.
 timeout 30 "$ferrox" --headless --threads 1 --duration 1h --report "$work/pipe.json" 2>"$work/err" | head -n 1 >/dev/null
 status=${PIPESTATUS[0]}
-[ "$status" -eq 0 ] || fail "a closed output pipe ended the run with status $status: $(cat "$work/err")"
-report "$work/pipe.json" 'r["end_reason"] == "its output was closed"' 'r["run_seconds"] < 20'
+[ "$status" -eq 4 ] || fail "a closed output pipe ended the run with status $status: $(cat "$work/err")"
+report "$work/pipe.json" 'r["end_reason"] == "its output was closed"' 'r["run_seconds"] < 20' \
+    'r["verdict"] == "incomplete"'
 
 ls "$work" | grep -q '\.tmp' && fail "a temporary report was left: $(ls "$work")"
 

@@ -151,8 +151,30 @@ CWinThread::~CWinThread() {
     ForgetIfUnused(record);
 }
 
+namespace {
+
+thread_local std::string t_startFailure;
+
+// The system's own words for the last error of the calling thread.
+void NoteStartFailure() {
+    wchar_t* text = nullptr;
+    const Win32DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                                             nullptr, GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text != nullptr ? text : L"", length);
+    if (text != nullptr) LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
+        message.pop_back();
+    t_startFailure = message.empty() ? "the system refused a new thread" : Utf8(message);
+}
+
+}  // namespace
+
+const char* LastThreadStartFailure() { return t_startFailure.c_str(); }
+
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize, DWORD flags,
                            void* /*security*/) {
+    t_startFailure.clear();
     if (proc == nullptr) return nullptr;
     auto record = std::make_shared<ThreadRecord>();
     int unusedValue = 0;
@@ -161,6 +183,7 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT
     HANDLE queueReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE startGate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (queueReady == nullptr || startGate == nullptr) {
+        NoteStartFailure();
         if (queueReady != nullptr) CloseHandle(queueReady);
         if (startGate != nullptr) CloseHandle(startGate);
         return nullptr;
@@ -170,6 +193,7 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT
     const SIZE_T stackBytes = stackSize == 0 ? kDefaultStackBytes : stackSize;
     HANDLE native = CreateThread(nullptr, stackBytes, ThreadStart, start, STACK_SIZE_PARAM_IS_A_RESERVATION, &id);
     if (native == nullptr) {
+        NoteStartFailure();
         delete start;
         CloseHandle(queueReady);
         CloseHandle(startGate);
