@@ -19,6 +19,23 @@ double CurrentCoreClockHz(const RunSummary& summary) {
     }
     return measured > 0 ? sum / measured : 0.0;
 }
+
+// The processor that got the smallest share of the time it was meant to be loaded (null: none yet).
+const ProcessorResult* LeastLoaded(const RunSummary& summary) {
+    const ProcessorResult* least = nullptr;
+    for (const ProcessorResult& processor : summary.processors)
+        if (processor.loadedShare >= 0.0 && (least == nullptr || processor.loadedShare < least->loadedShare)) least = &processor;
+    return least;
+}
+
+std::string LoadedShareText(const RunSummary& summary) {
+    const ProcessorResult* least = LeastLoaded(summary);
+    if (least == nullptr) return {};
+    char text[96];
+    std::snprintf(text, sizeof text, "loaded %.0f%% or more (least: processor %d)", 100.0 * least->loadedShare,
+                  least->processor);
+    return text;
+}
 }  // namespace
 
 std::string StatusText(const RunSummary& summary, double timeStampHz) {
@@ -34,6 +51,7 @@ std::string StatusText(const RunSummary& summary, double timeStampHz) {
         line += text;
     }
     if (summary.throttleEvents > 0) line += ", throttled " + std::to_string(summary.throttleEvents) + "x";
+    if (const std::string loaded = LoadedShareText(summary); !loaded.empty()) line += ", " + loaded;
     if (!summary.failingProcessors.empty()) line += " - " + FailingProcessorsText(summary.failingProcessors);
     return line;
 }
@@ -51,6 +69,11 @@ std::string StatusJson(const RunSummary& summary, double timeStampHz) {
     JsonValue workers = JsonValue::MakeArray();
     for (const WorkerResult& worker : summary.workers) workers.Append(WorkerJson(worker));
     status.Set("workers", workers);
+    JsonValue shares = JsonValue::MakeObject();
+    for (const ProcessorResult& processor : summary.processors)
+        if (processor.loadedShare >= 0.0)
+            shares.Set(std::to_string(processor.processor), std::round(processor.loadedShare * 1000.0) / 1000.0);
+    status.Set("loaded_share", shares);
     return FormatJson(status, true);
 }
 
@@ -58,6 +81,7 @@ std::string SummaryText(const RunSummary& summary, const std::string& reason) {
     std::string line = VerdictText(summary) + " after " + FormatRunTime(summary.elapsedSeconds) +
                        " (" + reason + "): " + std::to_string(summary.checks) + " checks passed, " +
                        std::to_string(summary.errors) + (summary.errors == 1 ? " error" : " errors");
+    if (const std::string loaded = LoadedShareText(summary); !loaded.empty()) line += "; " + loaded;
     if (!summary.failingProcessors.empty()) line += ". " + FailingProcessorsText(summary.failingProcessors);
     return line;
 }
