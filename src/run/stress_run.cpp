@@ -282,6 +282,8 @@ void StressRun::TakeHungWorker(const HungWorker& worker, RunPoll& poll) {
 
 RunPoll StressRun::Poll() {
     RunPoll poll;
+    // Notes of setting changes since the last poll (workers the system would not start).
+    for (std::string& note : TakeStartNotes()) poll.notes.push_back(std::move(note));
     for (const auto& context : ContextsInUse()) {
         WorkerEvent event;
         while (context->report.events.Pop(&event)) TakeEvent(event, poll);

@@ -65,6 +65,7 @@ public:
     void UseSensorsAt(const SysfsRoot& root) { m_sensorRoot = root; }
     // The run's monitor (clocks, sensors, their history, throttling); null before BeginRun.
     const RunMonitor* Monitor() const { return m_monitor.get(); }
+    // The notes not shown yet (the start's, and those of setting changes since); Poll takes them too.
     std::vector<std::string> TakeStartNotes();
 
 private:

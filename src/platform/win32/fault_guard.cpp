@@ -1,6 +1,8 @@
 // Hardware faults of guarded work, on Windows: a vectored exception handler sees the fault first,
 // on the faulting thread; for guarded work it moves the thread to a landing function that jumps
 // back to the guard (GCC's own setjmp and longjmp: no unwinding through the abandoned frames).
+// Every other exception goes on its way: the vectored handler also sees exceptions that system
+// code raises and handles itself, so a real crash is noted only by the unhandled-exception filter.
 // fault_guard.h declares no Win32 names, so this file reads the Windows headers as they are.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -79,12 +81,8 @@ void NoteCrash(const char* name, const EXCEPTION_RECORD& record) {
 LONG CALLBACK OnException(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
     const char* name = FaultName(record.ExceptionCode);
-    if (name == nullptr) return EXCEPTION_CONTINUE_SEARCH;
     Guard* guard = t_guard;
-    if (guard == nullptr) {
-        NoteCrash(name, record);
-        return EXCEPTION_CONTINUE_SEARCH;  // as without Ferrox
-    }
+    if (name == nullptr || guard == nullptr) return EXCEPTION_CONTINUE_SEARCH;
     t_guard = nullptr;
     t_landing = guard;
     guard->fault.code = static_cast<int>(record.ExceptionCode);
@@ -99,9 +97,19 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
+// A fault nobody handled: the process ends as it would have without Ferrox, after the note.
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
+    const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
+    if (const char* name = FaultName(record.ExceptionCode)) NoteCrash(name, record);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 void InstallFaultHandler() {
     static std::once_flag installed;
-    std::call_once(installed, [] { AddVectoredExceptionHandler(1, OnException); });
+    std::call_once(installed, [] {
+        AddVectoredExceptionHandler(1, OnException);
+        SetUnhandledExceptionFilter(OnUnhandledException);
+    });
 }
 
 struct FloatingPointControl {
