@@ -135,3 +135,43 @@ BENCHMARK(BM_DetectionLatency)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// Ending a run with 16 workers on however many processors there are: every quit is posted at
+// once and the workers end together, within about one pass each, not one after another.
+void BM_StopSixteenWorkers(benchmark::State& state) {
+    double stopSeconds = 0, passSeconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        LoadWorkers workers;
+        workers.StartWorkers(16);
+        // Every worker past its first pass, so the stop meets them inside ordinary passes.
+        for (bool started = false; !started;) {
+            Sleep(10);
+            started = true;
+            for (unsigned slot = 0; slot < 16; ++slot)
+                if (const WorkerContext* worker = workers.Context(slot)) started = started && worker->report.passes.load() > 0;
+        }
+        double loaded = 0, passes = 0;
+        for (unsigned slot = 0; slot < 16; ++slot) {
+            if (const WorkerContext* worker = workers.Context(slot)) {
+                loaded += static_cast<double>(worker->report.loadedNanoseconds.load()) * 1e-9;
+                passes += static_cast<double>(worker->report.passes.load());
+            }
+        }
+        state.ResumeTiming();
+        const double start = static_cast<double>(GetSeconds());
+        workers.StopAllWorkers(5000);
+        stopSeconds += static_cast<double>(GetSeconds()) - start;
+        passSeconds += loaded / passes;
+    }
+    const double runs = static_cast<double>(state.iterations());
+    state.counters["stop_ms"] = 1e3 * stopSeconds / runs;
+    state.counters["pass_cpu_ms"] = 1e3 * passSeconds / runs;
+    // A pass of 16 workers sharing the machine's processors takes this many passes' wall time.
+    state.counters["processors"] = static_cast<double>(AllowedProcessors().size());
+}
+BENCHMARK(BM_StopSixteenWorkers)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

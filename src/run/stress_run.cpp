@@ -79,7 +79,10 @@ std::string VerdictText(const RunSummary& summary) {
 
 StressRun::StressRun(RunLog log) : m_log(std::move(log)) {}
 
-StressRun::~StressRun() = default;
+StressRun::~StressRun() {
+    // The note file is the log: let go of it (Windows keeps an open file's folder from removal).
+    if (m_crashNoteSet) SetCrashNoteFile(nullptr);
+}
 
 double StressRun::ElapsedSeconds() const {
     if (!m_begun) return 0.0;
@@ -117,7 +120,10 @@ void StressRun::BeginRun(const RunSettings& settings) {
                 DescribeSettings(settings, runs ? LoadKernelName(kind) : "not supported here"));
     for (const std::string& note : m_startNotes) m_log.Write("note: " + note);
     // A crash outside the workers' guarded work still leaves its line in the log.
-    if (m_log.Problem().empty()) SetCrashNoteFile(m_log.Path().c_str());
+    if (m_log.Problem().empty()) {
+        SetCrashNoteFile(m_log.Path().c_str());
+        m_crashNoteSet = true;
+    }
     if (!runs) {
         const std::string note = std::string("this processor or system cannot run the ") + LoadChoiceKey(settings.load) +
                                  " load: nothing is loaded";

@@ -111,6 +111,7 @@ private:
     std::vector<std::string> m_unscheduledAtStop;  // workers given up at the stop that used no processor time
     std::string m_endReason;
     bool m_reachedEnd = true;
+    bool m_crashNoteSet = false;  // the log also takes the line of a crash outside the workers
     double m_start = 0.0;
     double m_endSeconds = 0.0;
     bool m_begun = false;
