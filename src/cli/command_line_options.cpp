@@ -33,21 +33,42 @@ const std::vector<CommandLineOption>& Options() {
         {"headless", "", "No window and no display: one status line per second on stdout."},
         {"json", "", "Headless status lines as JSON objects."},
         {"report", "FILE", "Write a JSON report to FILE at the end (- for stdout)."},
-        {"help", "", "Show this help and exit."},
-        {"version", "", "Show Ferrox's version and exit."},
+        {"help", "", "Show this help and exit.", "h"},
+        {"version", "", "Show Ferrox's version and exit.", "V"},
     };
     return options;
 }
 
 constexpr const char* kExitStatusHelp =
-    "\nExit status: 0 the run ended with no error; 1 usage error; 2 errors were detected;\n"
-    "3 Ferrox could not start (for example no display without --headless).\n";
+    "\nExit status (one for each verdict): 0 PASSED, the run was complete and checked and no error was found;\n"
+    "1 usage error; 2 FAILED, errors were detected (wrong results, a worker that crashed or stopped responding);\n"
+    "3 Ferrox could not start (for example no display without --headless); 4 INCOMPLETE, no error but not every\n"
+    "worker started, a processor completed no check, or the run was stopped before its duration; 5 STOPPED by a\n"
+    "safety limit; 7 NO ERRORS SEEN, a classic mix ran, whose own arithmetic is not checked.\n";
 
 ParseOutcome Usage(const std::string& message) {
     ParseOutcome outcome;
     outcome.status = kExitUsage;
     outcome.message = "ferrox: " + message + " (see ferrox --help)";
     return outcome;
+}
+
+// The option parser's own message in Ferrox's style: "unknown option '-x'", lowercase, no full stop,
+// the option as the user wrote it.
+std::string InFerroxStyle(std::string message, int argc, char** argv) {
+    while (!message.empty() && (message.back() == '.' || message.back() == ' ')) message.pop_back();
+    if (!message.empty() && message[0] >= 'A' && message[0] <= 'Z') message[0] = static_cast<char>(message[0] - 'A' + 'a');
+    const std::size_t open = message.find('\'');
+    const std::size_t close = open == std::string::npos ? open : message.find('\'', open + 1);
+    if (close == std::string::npos) return message;
+    const std::string name = message.substr(open + 1, close - open - 1);
+    if (name.empty() || name[0] == '-') return message;
+    for (int i = 1; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
+        const std::string argument = argv[i];
+        const std::string written = argument.substr(0, argument.find('='));
+        if (written == "-" + name || written == "--" + name) return message.substr(0, open + 1) + written + message.substr(close);
+    }
+    return message;
 }
 
 bool ParseWhole(const std::string& text, unsigned long long* value) {
@@ -89,7 +110,7 @@ bool ParseDuration(const std::string& text, double* seconds) {
 
 ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThreads, CommandLine* line) {
     const ParsedCommandLine parsed = ParseCommandLine(argc, argv, Options());
-    if (!parsed.ok) return Usage(parsed.error);
+    if (!parsed.ok) return Usage(InFerroxStyle(parsed.error, argc, argv));
     if (!parsed.arguments.empty()) return Usage("unexpected argument '" + parsed.arguments.front() + "'");
     for (std::size_t i = 0; i < parsed.given.size(); ++i) {
         if (std::count(parsed.given.begin(), parsed.given.end(), parsed.given[i]) > 1)

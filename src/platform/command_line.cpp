@@ -9,7 +9,9 @@ void AddOptions(QCommandLineParser& parser, const std::vector<CommandLineOption>
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     for (const CommandLineOption& option : options) {
-        parser.addOption(QCommandLineOption(QStringList{QString::fromStdString(option.name)},
+        QStringList names{QString::fromStdString(option.name)};
+        if (!option.shortName.empty()) names.prepend(QString::fromStdString(option.shortName));
+        parser.addOption(QCommandLineOption(names,
                                             QString::fromStdString(option.description),
                                             QString::fromStdString(option.valueName)));
     }
@@ -28,7 +30,12 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv, const std::vector<Comm
         parsed.error = parser.errorText().toStdString();
         return parsed;
     }
-    for (const QString& name : parser.optionNames()) parsed.given.push_back(name.toStdString());
+    for (const QString& name : parser.optionNames()) {
+        std::string given = name.toStdString();
+        for (const CommandLineOption& option : options)
+            if (!option.shortName.empty() && option.shortName == given) given = option.name;
+        parsed.given.push_back(given);
+    }
     for (const CommandLineOption& option : options) {
         if (option.valueName.empty()) continue;
         for (const QString& value : parser.values(QString::fromStdString(option.name)))

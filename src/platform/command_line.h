@@ -11,6 +11,7 @@ struct CommandLineOption {
     std::string name;         // the long name, written --name
     std::string valueName;    // empty for a switch; else the option takes a value ("N", "FILE")
     std::string description;  // one line for the help text
+    std::string shortName = {};  // one letter, written -h; empty: none. Parsed results use name.
 };
 
 struct ParsedCommandLine {

@@ -34,7 +34,8 @@ const char* LoadChoiceKey(LoadChoice choice) {
 std::string DescribeSettings(const RunSettings& settings, const char* kernelName) {
     std::string threads = settings.cycleSeconds > 0 ? "one worker cycling every " + std::to_string(settings.cycleSeconds) + " s"
                           : settings.threads == 0 ? "one thread per processor"
-                                                  : std::to_string(settings.threads) + " threads";
+                          : settings.threads == 1               ? std::string("1 thread")
+                                                                : std::to_string(settings.threads) + " threads";
     std::string text = threads + ", priority " + PriorityChoiceKey(settings.priority) + ", load " +
                        LoadChoiceKey(settings.load) + " (" + kernelName + "), " + (settings.pin ? "pinned" : "not pinned") +
                        ", stop on error " + (settings.stopOnError ? "on" : "off") + ", duration " +

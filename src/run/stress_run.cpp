@@ -100,6 +100,10 @@ void StressRun::BeginRun(const RunSettings& settings) {
         if (ParseFaultInjection(inject, &plan, &error)) {
             m_injector = std::make_unique<FaultInjector>(plan);
             m_startNotes.push_back("FERROX_INJECT_FAULT: " + DescribeFaultPlan(plan));
+            if (PlaceOf(plan.processor) == nullptr) {
+                m_startNotes.push_back("FERROX_INJECT_FAULT: processor " + std::to_string(plan.processor) +
+                                       " is not one this run may load: nothing will be injected");
+            }
         } else {
             m_startNotes.push_back("FERROX_INJECT_FAULT=" + std::string(inject) + " ignored: " + error);
         }

@@ -15,7 +15,7 @@ namespace {
 
 const CommandLineOption* FindOption(const std::vector<CommandLineOption>& options, const std::string& name) {
     for (const CommandLineOption& option : options)
-        if (option.name == name) return &option;
+        if (option.name == name || (!option.shortName.empty() && option.shortName == name)) return &option;
     return nullptr;
 }
 
@@ -111,13 +111,13 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv, const std::vector<Comm
             unknown.push_back(name);
             continue;
         }
-        parsed.given.push_back(name);
+        parsed.given.push_back(option->name);
         if (option->valueName.empty()) {
             if (assign != std::string::npos) valueError = "Unexpected value after '" + argument.substr(0, assign) + "'.";
         } else if (assign != std::string::npos) {
-            parsed.values[name].push_back(argument.substr(assign + 1));
+            parsed.values[option->name].push_back(argument.substr(assign + 1));
         } else if (at + 1 < arguments.size()) {
-            parsed.values[name].push_back(arguments[++at]);
+            parsed.values[option->name].push_back(arguments[++at]);
         } else {
             valueError = "Missing value after '" + argument + "'.";
         }
@@ -146,7 +146,8 @@ std::string CommandLineHelp(const std::string& program, const std::string& descr
     std::vector<std::string> names;
     std::size_t longest = 0;
     for (const CommandLineOption& option : options) {
-        std::string shown = (option.name.size() == 1 ? "-" : "--") + option.name;
+        std::string shown = (option.shortName.empty() ? "" : "-" + option.shortName + ", ") +
+                            (option.name.size() == 1 ? "-" : "--") + option.name;
         if (!option.valueName.empty()) shown += " <" + option.valueName + ">";
         longest = std::max(longest, shown.size());
         names.push_back(std::move(shown));
