@@ -14,6 +14,11 @@ namespace {
 
 constexpr std::string_view kZonePrefix = "intel-rapl:";
 
+// No processor package, its memory or the platform zone draws this much: a larger average is a
+// counter that was reset or jumped, never power. A counter going down counts as one wrap only when
+// the wrapped difference stays below it.
+constexpr double kMostWatts = 2000.0;
+
 // "intel-rapl:0:1" -> {0, 1}; nothing for a name that is not the prefix and numbers joined by ':'.
 std::optional<std::vector<int>> ZonePath(std::string_view name) {
     if (!name.starts_with(kZonePrefix)) return std::nullopt;
@@ -79,12 +84,14 @@ std::vector<SensorReading> PowerSource::ReadAt(double seconds) {
         if (zone.lastEnergy && *energy >= *zone.lastEnergy) {
             used = *energy - *zone.lastEnergy;
         } else if (zone.lastEnergy && zone.maxEnergyRange) {
-            used = *zone.maxEnergyRange - *zone.lastEnergy + *energy;  // wrapped once
+            used = *zone.maxEnergyRange - *zone.lastEnergy + *energy;  // wrapped once, if plausible below
         }
         zone.lastEnergy = energy;
         zone.lastSeconds = seconds;
         if (!used) continue;
         const double watts = static_cast<double>(*used) / 1e6 / elapsed;
+        // A reset or a jump: no value now, the count starts again from here.
+        if (!(watts <= kMostWatts)) continue;
         readings.push_back({Name(), zone.key, zone.label, zone.key, -1, Unit(), watts});
     }
     return readings;

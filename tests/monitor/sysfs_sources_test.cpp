@@ -214,6 +214,50 @@ TEST(SysfsSourcesTest, PowerFromEnergyCounters) {
     }
 }
 
+// A counter that goes down was either wrapped at its range or reset (a driver reload, a firmware
+// step back). Only a wrap that gives a power some processor could draw is one; anything else,
+// and any sample beyond that bound, gives no value and starts the count again.
+TEST(SysfsSourcesTest, PowerCounterSteppingBackIsAResetNotAWrap) {
+    struct Read {
+        double seconds;
+        std::string energy;
+        std::optional<double> watts;
+    };
+    struct Case {
+        const char* name;
+        const char* maxEnergyRange;  // null: no such file
+        std::vector<Read> reads;
+    };
+    const std::uint64_t range = 262143328850;
+    const std::string nearEnd = std::to_string(range - 60000000);
+    const Case cases[] = {
+        {"steps back a little", "262143328850\n", {{0, "5000000", {}}, {1, "4000000", {}}, {2, "6000000", 2.0}}},
+        {"steps back to zero", "262143328850\n", {{0, "90000000000", {}}, {1, "0", {}}, {4, "30000000", 10.0}}},
+        {"a real wrap stays one", "262143328850\n", {{0, nearEnd, {}}, {2, "40000000", 50.0}}},
+        {"a wrap too large for the time", "262143328850\n", {{0, nearEnd, {}}, {0.01, "40000000", {}}}},
+        {"jumps far ahead", "262143328850\n", {{0, "1000000", {}}, {1, "100001000000", {}}, {2, "100003000000", 2.0}}},
+        {"a range of 0 is no range", "0\n", {{0, "5000000", {}}, {1, "1000000", {}}, {2, "3000000", 2.0}}},
+        {"a range of 0 does not hide values", "0\n", {{0, "5000000", {}}, {1, "7000000", 2.0}}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        FakeSysfs tree;
+        const std::string zone = "sys/class/powercap/intel-rapl:0/";
+        tree.Write(zone + "name", "package-0\n");
+        tree.Write(zone + "energy_uj", "0\n");
+        if (test.maxEnergyRange != nullptr) tree.Write(zone + "max_energy_range_uj", test.maxEnergyRange);
+        PowerSource power(tree.Root());
+        ASSERT_TRUE(power.IsAvailable());
+        for (const Read& read : test.reads) {
+            tree.Write(zone + "energy_uj", read.energy + "\n");
+            const auto readings = power.ReadAt(read.seconds);
+            std::optional<double> watts;
+            if (!readings.empty()) watts = readings[0].value;
+            EXPECT_EQ(watts, read.watts) << "at " << read.seconds << " s";
+        }
+    }
+}
+
 TEST(SysfsSourcesTest, BadRootMakesEverySourceAbsentWithOneMessage) {
     FakeSysfs tree;
     WriteIntelDesktop(tree, 2);
