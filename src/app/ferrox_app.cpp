@@ -1,5 +1,6 @@
 #include "app/ferrox_app.h"
 
+#include <cstdio>
 #include <new>
 
 #include "app/command_ids.h"
@@ -111,6 +112,7 @@ int CFerroxApp::InitInstance() {
 
 int CFerroxApp::ExitInstance() {
     EndRun(m_endReason);
+    for (const std::string& note : TakeEndNotes()) std::fprintf(stderr, "ferrox: %s\n", note.c_str());
     StopWorkers();
     const int framework = CWinApp::ExitInstance();
     return Summary().verdict == Verdict::Failed ? 2 : framework;

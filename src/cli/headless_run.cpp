@@ -65,6 +65,7 @@ int RunHeadless(const CommandLine& line) {
         }
     }
     run.EndRun(times.endReason);
+    for (const std::string& note : run.TakeEndNotes()) Warn(note);
     // Errors of the last passes, taken while the workers stopped.
     times.end = std::time(nullptr);
     const RunSummary summary = run.Summary();

@@ -41,6 +41,9 @@ void RunMonitor::Stop() {
     }
     m_wake.notify_all();
     if (m_sweeper.joinable()) m_sweeper.join();
+    // The run ends: throttling still under way ends with it.
+    std::vector<ThrottleEpisode> ended = m_throttling.EndAll(m_lastSampleSeconds);
+    m_endedThrottling.insert(m_endedThrottling.end(), std::make_move_iterator(ended.begin()), std::make_move_iterator(ended.end()));
 }
 
 void RunMonitor::SweepLoop() {
@@ -58,7 +61,7 @@ void RunMonitor::SweepLoop() {
     }
 }
 
-std::vector<ThrottleEvent> RunMonitor::Sample(double seconds) {
+void RunMonitor::Sample(double seconds) {
     std::vector<SensorReading> swept;
     std::vector<ThrottleCount> counts;
     {
@@ -66,19 +69,27 @@ std::vector<ThrottleEvent> RunMonitor::Sample(double seconds) {
         swept.swap(m_swept);
         counts.swap(m_sweptCounts);
     }
-    std::vector<ThrottleEvent> events;
     const std::vector<SensorReading> clocks = m_clocks.ReadNew();
-    for (const SensorReading& clock : clocks)
-        if (auto event = m_detector.AddClock(clock.processor, seconds, clock.value)) events.push_back(*event);
+    for (const SensorReading& clock : clocks) {
+        if (auto event = m_detector.AddClock(clock.processor, seconds, clock.value)) m_throttling.Add(*event);
+        else if (!m_detector.ClockLow(clock.processor)) m_throttling.ClockBack(clock.processor, seconds);
+    }
     for (const ThrottleCount& count : counts)
-        if (auto event = m_detector.AddThrottleCount(seconds, count)) events.push_back(*event);
+        if (auto event = m_detector.AddThrottleCount(seconds, count)) m_throttling.Add(*event, count.package, count.core);
     m_history.AppendReadings(seconds, clocks);
     if (!swept.empty()) {
         m_history.AppendReadings(seconds, swept);
         m_latest = std::move(swept);
     }
-    m_throttling.insert(m_throttling.end(), events.begin(), events.end());
-    return events;
+    m_lastSampleSeconds = seconds;
+    std::vector<ThrottleEpisode> ended = m_throttling.TakeEnded(seconds);
+    m_endedThrottling.insert(m_endedThrottling.end(), std::make_move_iterator(ended.begin()), std::make_move_iterator(ended.end()));
+}
+
+std::vector<ThrottleEpisode> RunMonitor::TakeEndedThrottling() {
+    std::vector<ThrottleEpisode> ended;
+    ended.swap(m_endedThrottling);
+    return ended;
 }
 
 MonitorHeadline RunMonitor::Headline() const {

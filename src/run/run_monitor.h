@@ -15,6 +15,7 @@
 #include "monitor/sysfs_root.h"
 #include "monitor/sysfs_sensors.h"
 #include "monitor/throttle_detector.h"
+#include "monitor/throttle_episodes.h"
 #include "monitor/time_series_store.h"
 
 // The latest values worth a line of their own; NaN when the machine has no such sensor.
@@ -41,11 +42,13 @@ public:
     void WithdrawClock(int processor) { m_clocks.Withdraw(processor); }
 
     // On the run's thread, about once a second (seconds: run time): takes the sweeps and the clocks
-    // measured since the last call into the history, and gives the throttling seen in them.
-    std::vector<ThrottleEvent> Sample(double seconds);
+    // measured since the last call into the history, and the throttling seen in them into episodes.
+    void Sample(double seconds);
+    // The throttling episodes that ended since the last call (Stop ends the open ones), each once.
+    std::vector<ThrottleEpisode> TakeEndedThrottling();
 
     const TimeSeriesStore& History() const { return m_history; }
-    const std::vector<ThrottleEvent>& ThrottleEvents() const { return m_throttling; }
+    const ThrottleEpisodes& Throttling() const { return m_throttling; }
     MonitorHeadline Headline() const;
     // Whether any sysfs sensor is there at all, and if not, why the root could not be used.
     bool HasSensors() const { return m_hasSensors; }
@@ -68,6 +71,8 @@ private:
 
     TimeSeriesStore m_history;
     ThrottleDetector m_detector;
-    std::vector<ThrottleEvent> m_throttling;
+    ThrottleEpisodes m_throttling;
+    std::vector<ThrottleEpisode> m_endedThrottling;  // ended, not yet taken
+    double m_lastSampleSeconds = 0.0;
     std::vector<SensorReading> m_latest;  // the latest sweep's readings
 };

@@ -103,6 +103,12 @@ std::vector<std::string> StressRun::TakeStartNotes() {
     return notes;
 }
 
+std::vector<std::string> StressRun::TakeEndNotes() {
+    std::vector<std::string> notes;
+    notes.swap(m_endNotes);
+    return notes;
+}
+
 void StressRun::StartLoad() {
     if (m_settings.cycleSeconds > 0) {
         m_cycler = CoreCycler(AscendingProcessors(), m_settings.cycleSeconds, ElapsedSeconds());
@@ -214,9 +220,13 @@ RunPoll StressRun::Poll() {
     }
     // The monitor's history and throttling, once a second.
     if (m_monitor && ElapsedSeconds() >= m_nextMonitorSample) {
-        for (const ThrottleEvent& event : m_monitor->Sample(ElapsedSeconds())) Note(poll, DescribeThrottling(event, PlaceText(event.processor)));
+        m_monitor->Sample(ElapsedSeconds());
         m_nextMonitorSample = ElapsedSeconds() + 1.0;
     }
+    // Each throttling episode once, when it has ended (the run's end ends them all).
+    if (m_monitor)
+        for (const ThrottleEpisode& episode : m_monitor->TakeEndedThrottling())
+            Note(poll, DescribeThrottleEpisode(episode, PlaceText(episode.processors.front())));
     if (std::string problem = m_log.TakeNewProblem(); !problem.empty()) poll.notes.push_back("the log is not kept: " + problem);
     return poll;
 }
@@ -238,7 +248,7 @@ void StressRun::EndRun(const std::string& reason) {
     if (m_monitor) m_monitor->Stop();
     std::sort(running.begin(), running.end(), [](const auto& a, const auto& b) { return a->slot < b->slot; });
     for (const auto& context : running) m_endedWorkers.push_back(WorkerResultOf(*context));
-    Poll();
+    m_endNotes = Poll().notes;  // throttling that ended with the run, among others
     const RunSummary summary = Summary();
     std::string line = "end after " + FormatRunTime(summary.elapsedSeconds) + " (" + reason + "): " +
                        VerdictWord(summary.verdict) + ", " + std::to_string(summary.checks) + " checks, " +
@@ -302,7 +312,7 @@ RunSummary StressRun::Summary() const {
         summary.hottestCelsius = headline.hottestCelsius;
         summary.hottestLabel = headline.hottestLabel;
         summary.packageWatts = headline.packageWatts;
-        summary.throttleEvents = m_monitor->ThrottleEvents().size();
+        summary.throttleEvents = m_monitor->Throttling().Count();
     }
     return summary;
 }

@@ -59,6 +59,8 @@ public:
     // The run's monitor (clocks, sensors, their history, throttling); null before BeginRun.
     const RunMonitor* Monitor() const { return m_monitor.get(); }
     std::vector<std::string> TakeStartNotes();
+    // What EndRun's last look found for the user (throttling that ended with the run), once.
+    std::vector<std::string> TakeEndNotes();
 
 private:
     void StartLoad();
@@ -78,6 +80,7 @@ private:
     std::vector<WorkerResult> m_endedWorkers;  // the workers as they ended
     std::uint64_t m_errorCount = 0;
     std::vector<std::string> m_startNotes;
+    std::vector<std::string> m_endNotes;
     ClockStatistics m_clock;
     double m_clockSum = 0.0;
     std::vector<std::uint64_t> m_checksSeen;  // per processor: to take each clock measurement once
