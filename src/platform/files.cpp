@@ -1,9 +1,10 @@
 // Appends with O_APPEND (each line one write, which the kernel never interleaves with another's),
-// and replacements by write, fsync and rename.
+// and replacements by write, fsync and rename of a temporary file no one else can have made.
 
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,44 @@ std::string DirectoryOf(const std::string& path) {
     return parent.empty() ? "." : parent.string();
 }
 
+// Twelve letters and digits from the kernel's random source: a name nobody can guess ahead.
+std::string RandomName() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    unsigned char bytes[12] = {};
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    std::string name;
+    for (const unsigned char byte : bytes) name += kLetters[byte % (sizeof kLetters - 1)];
+    return name;
+}
+
+// A new file beside path that this call made itself: O_EXCL so nothing already there (a file or a
+// link someone planted) is opened, O_NOFOLLOW on top, a name nobody can guess, and the mode the
+// umask leaves of 0666. The descriptor, or -1 with errno set.
+int CreateTemporaryBeside(const std::string& path, std::string* temporary) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        *temporary = path + ".partial-" + RandomName();
+        const int fd = open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Why path cannot be a report's place, from what is there now (nothing is fine); empty when it can.
+std::string ExistingTargetProblem(const std::string& path) {
+    struct stat existing{};
+    if (lstat(path.c_str(), &existing) != 0) return errno == ENOENT ? std::string() : Reason("cannot look at", path);
+    if (S_ISREG(existing.st_mode)) return {};
+    if (S_ISLNK(existing.st_mode)) return path + " is a symbolic link; give the path of the file itself";
+    if (S_ISDIR(existing.st_mode)) return path + " is a directory";
+    return path + " is not a regular file (a device, FIFO or socket), which a report would replace";
+}
+
 }  // namespace
 
 std::string UserStateDirectory() {
@@ -70,10 +109,15 @@ bool AppendToFile(const std::string& file, const std::string& text, std::string*
 }
 
 bool ReplaceFile(const std::string& path, const std::string& content, std::string* error) {
-    const std::string temporary = path + ".partial-" + std::to_string(getpid());
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Only a regular file is replaced: whatever else came to be there meanwhile is left alone.
+    if (const std::string problem = ExistingTargetProblem(path); !problem.empty()) {
+        if (error != nullptr) *error = problem;
+        return false;
+    }
+    std::string temporary;
+    const int fd = CreateTemporaryBeside(path, &temporary);
     if (fd < 0) {
-        if (error != nullptr) *error = Reason("cannot create", temporary);
+        if (error != nullptr) *error = Reason("cannot create a file in the directory", DirectoryOf(path));
         return false;
     }
     bool done = WriteAll(fd, content) && fsync(fd) == 0;
@@ -86,8 +130,18 @@ bool ReplaceFile(const std::string& path, const std::string& content, std::strin
         done = false;
         if (error != nullptr) *error = Reason("cannot replace", path);
     }
-    if (!done) unlink(temporary.c_str());
-    return done;
+    if (!done) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with its directory. Some file systems cannot sync a
+    // directory; the file is complete either way, so that is no failure.
+    const int directory = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        fsync(directory);
+        close(directory);
+    }
+    return true;
 }
 
 bool CanWriteFile(const std::string& path, std::string* error) {
@@ -95,16 +149,19 @@ bool CanWriteFile(const std::string& path, std::string* error) {
         if (error != nullptr) *error = "no file name given";
         return false;
     }
-    struct stat existing{};
-    if (stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
-        if (error != nullptr) *error = path + " is a directory";
+    if (const std::string problem = ExistingTargetProblem(path); !problem.empty()) {
+        if (error != nullptr) *error = problem;
         return false;
     }
-    // The file is replaced by a rename in its directory: that directory must take new files.
-    const std::string directory = DirectoryOf(path);
-    if (access(directory.c_str(), W_OK | X_OK) != 0) {
-        if (error != nullptr) *error = Reason("cannot write in the directory", directory);
+    // The file is replaced by a rename in its directory: that directory must take a new file. Only
+    // making one tells (permission bits say nothing of quotas, full or read-only exports, ACLs).
+    std::string temporary;
+    const int fd = CreateTemporaryBeside(path, &temporary);
+    if (fd < 0) {
+        if (error != nullptr) *error = Reason("cannot write in the directory", DirectoryOf(path));
         return false;
     }
+    close(fd);
+    unlink(temporary.c_str());
     return true;
 }

@@ -17,9 +17,13 @@ bool AppendToFile(const std::string& file, const std::string& text, std::string*
 
 // Writes content to a new file beside path, flushes it to the disk and renames it over path: path
 // then holds either its old content or the whole new one, also if the program is stopped at any
-// moment. False with a reason (and path untouched) when it cannot.
+// moment. The new file is made by this call alone under a name nobody can guess (nothing planted
+// in a shared folder is opened, followed or renamed into place), with the mode the umask leaves of
+// 0666. Only a regular file is replaced: a link, folder, device, FIFO or socket at path is left
+// alone and refused. False with a reason (and path untouched) when it cannot.
 bool ReplaceFile(const std::string& path, const std::string& content, std::string* error);
 
-// Whether a file can be created or replaced at path, found out without leaving anything behind;
-// false with a reason when not.
+// Whether ReplaceFile could write path: nothing or a regular file is there (a symbolic link is
+// refused, not followed), and its directory takes a new file, found out by making one and
+// removing it again. False with a reason when not.
 bool CanWriteFile(const std::string& path, std::string* error);

@@ -71,6 +71,28 @@ TEST(Win32Files, AReplacementIsWholeOrNotAtAll) {
     EXPECT_FALSE(ReplaceFile(directory.File("missing/x.json"), "x", &error));
 }
 
+// A file left (or planted) under a name the temporary file could have had is never opened,
+// truncated or moved into place; only a regular file is taken as a report path.
+TEST(Win32Files, AReplacementMakesItsOwnFileAndReplacesOnlyAFile) {
+    TemporaryDirectory directory;
+    const std::string report = directory.File("r.json");
+    const std::string planted = report + ".partial-" + std::to_string(GetCurrentProcessId());
+    std::ofstream(std::filesystem::path(Utf16(planted)), std::ios::binary) << "theirs\n";
+    std::string error;
+    ASSERT_TRUE(ReplaceFile(report, "report\n", &error)) << error;
+    EXPECT_EQ(ReadAll(planted), "theirs\n") << "the file already there was opened";
+    EXPECT_EQ(ReadAll(report), "report\n");
+    EXPECT_EQ(EntriesIn(directory.path), 2u);
+
+    for (const std::string& refused : {std::string("NUL"), directory.File("CON"), directory.path.string()}) {
+        SCOPED_TRACE(refused);
+        EXPECT_FALSE(CanWriteFile(refused, &error));
+        EXPECT_FALSE(ReplaceFile(refused, "report\n", &error));
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(directory.path));
+    EXPECT_EQ(EntriesIn(directory.path), 2u) << "the checks leave nothing behind";
+}
+
 TEST(Win32Files, AppendsFromSeveralThreadsArriveAsWholeLines) {
     TemporaryDirectory directory;
     const std::string log = directory.File("ferrox.log");

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Ferrox headless where its report and its log can be turned against it: report paths that are not
+# regular files, a folder shared with another user who plants links while the run goes on, reports
+# that cannot be written at the end, and a state folder that is not the user's own. Cases that need
+# another user run as "nobody" through runuser and are skipped, with a line saying so, unless the
+# test runs as root; cases that need a file system of their own are skipped without unshare.
+set -u
+ferrox=${1:?usage: report_and_log_runs.sh path/to/ferrox}
+command -v python3 >/dev/null || { echo "skipped: python3 is needed to read the reports"; exit 77; }
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'rm -rf "$work"' EXIT
+export XDG_STATE_HOME=$work/state
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+skip() { echo "skipped: $*"; }
+
+# report FILE PYTHON-EXPRESSION...: each expression (over r, the report) must hold.
+report() {
+    local file=$1; shift
+    python3 - "$file" "$@" <<'PY' || failed=1
+import json, sys
+r = json.load(open(sys.argv[1]))
+for check in sys.argv[2:]:
+    if not eval(check):
+        print("FAIL: report " + sys.argv[1] + ": " + check + " does not hold"); sys.exit(1)
+PY
+}
+
+other_user=
+if [ "$(id -u)" -eq 0 ] && command -v runuser >/dev/null && runuser -u nobody -- true 2>/dev/null; then
+    other_user=nobody
+fi
+as_other() { runuser -u "$other_user" -- "$@"; }
+
+# --- A report path that is not a regular file is refused before the run: status 1, one line ---
+mkfifo "$work/fifo"
+echo "old report" >"$work/old.json"
+ln -s "$work/old.json" "$work/link.json"
+targets="fifo link.json"
+if mknod "$work/null" c 1 3 2>/dev/null; then targets="$targets null"; else skip "no character device can be made here (needs root)"; fi
+for target in $targets; do
+    kind=$(stat -c %F "$work/$target")
+    timeout 20 "$ferrox" --headless --threads 1 --duration 1s --report "$work/$target" >"$work/out" 2>"$work/err"
+    status=$?
+    [ $status -eq 1 ] || fail "--report $target ($kind) ended with status $status"
+    [ "$(grep -c . "$work/err")" -eq 1 ] || fail "--report $target: stderr was: $(cat "$work/err")"
+    grep -qE 'symbolic link|not a regular file' "$work/err" || fail "--report $target: no reason: $(cat "$work/err")"
+    [ -s "$work/out" ] && fail "--report $target started a run: $(head -n 2 "$work/out")"
+    [ "$(stat -c %F "$work/$target")" = "$kind" ] || fail "--report $target: the $kind became a $(stat -c %F "$work/$target")"
+done
+[ "$(cat "$work/old.json")" = "old report" ] || fail "the file behind the link was written"
+
+# --- A folder shared with another user, who plants links while the run goes on -----------------
+if [ -z "$other_user" ]; then
+    skip "a folder shared with another user (needs root and runuser)"
+else
+    shared=$work/shared
+    mkdir -m 700 "$work/secret"
+    echo "root only" >"$work/secret/file"
+    mkdir "$shared"
+    chown nobody "$shared"
+    "$ferrox" --headless --threads 1 --duration 3s --report "$shared/r.json" >"$work/out" 2>"$work/err" &
+    pid=$!
+    sleep 1
+    # The name the temporary report once had, pointing at root's file.
+    as_other ln -s "$work/secret/file" "$shared/r.json.partial-$pid"
+    wait $pid
+    status=$?
+    [ $status -eq 0 ] || fail "the run in the shared folder ended with status $status: $(cat "$work/err")"
+    [ "$(cat "$work/secret/file")" = "root only" ] || fail "root's file was overwritten through the planted link"
+    [ "$(stat -c %F:%U "$shared/r.json")" = "regular file:root" ] ||
+        fail "the report is a $(stat -c %F:%U "$shared/r.json"), not root's own file"
+    report "$shared/r.json" 'r["verdict"] == "passed"'
+fi
+
+[ $failed -eq 0 ] && echo "ok: report and log runs"
+exit $failed
