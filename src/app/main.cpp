@@ -34,6 +34,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ferrox: --report cannot be written: %s\n", reason.c_str());
         return kExitUsage;
     }
+    // An earlier report must not pass for this run's if this one cannot be written at the end.
+    if (!line.reportPath.empty() && !RemoveOldReport(line.reportPath, &reason)) {
+        std::fprintf(stderr, "ferrox: --report: the earlier report cannot be removed: %s\n", reason.c_str());
+        return kExitUsage;
+    }
     if (line.headless) return RunHeadless(line);
 
     theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized};
@@ -44,8 +49,9 @@ int main(int argc, char** argv) {
     if (!line.reportPath.empty() && theApp.Ended()) {
         times.end = std::time(nullptr);
         times.endReason = theApp.m_endReason;
-        WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times, static_cast<double>(MeasureClockHz()),
-                       theApp.Monitor());
+        if (!WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times,
+                            static_cast<double>(MeasureClockHz()), theApp.Monitor(), &theApp.Log()))
+            return kExitReportNotWritten;
     }
     return status;
 }

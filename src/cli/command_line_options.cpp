@@ -38,7 +38,8 @@ const std::vector<CommandLineOption>& Options() {
 
 constexpr const char* kExitStatusHelp =
     "\nExit status: 0 the run ended with no error; 1 usage error; 2 errors were detected;\n"
-    "3 Ferrox could not start (for example no display without --headless).\n";
+    "3 Ferrox could not start (for example no display without --headless).\n"
+    "6 the report could not be written (whatever the verdict; no report is left at its path).\n";
 
 ParseOutcome Usage(const std::string& message) {
     ParseOutcome outcome;

@@ -6,4 +6,5 @@ enum ExitStatus : int {
     kExitUsage = 1,         // the command line was wrong: nothing was started
     kExitErrorsFound = 2,   // at least one check failed
     kExitCannotStart = 3,   // Ferrox could not start (no display without --headless, a load this processor lacks)
+    kExitReportNotWritten = 6,  // the report could not be written (whatever the verdict; none is left at its path)
 };

@@ -71,6 +71,8 @@ int RunHeadless(const CommandLine& line) {
     const RunSummary summary = run.Summary();
     std::printf("%s\n", SummaryText(summary, times.endReason).c_str());
     std::fflush(stdout);
-    if (!line.reportPath.empty()) WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz, run.Monitor());
+    if (!line.reportPath.empty() &&
+        !WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz, run.Monitor(), &run.Log()))
+        return kExitReportNotWritten;
     return summary.verdict == Verdict::Failed ? kExitErrorsFound : kExitPassed;
 }

@@ -5,5 +5,6 @@
 
 #include "cli/command_line_options.h"
 
-// The exit status: 0 no error, 2 errors found, 3 the run could not start.
+// The exit status: 0 no error, 2 errors found, 3 the run could not start, 6 the report could not
+// be written.
 int RunHeadless(const CommandLine& line);

@@ -144,6 +144,12 @@ bool ReplaceFile(const std::string& path, const std::string& content, std::strin
     return true;
 }
 
+bool RemoveFile(const std::string& path, std::string* error) {
+    if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+    if (error != nullptr) *error = Reason("cannot remove", path);
+    return false;
+}
+
 bool CanWriteFile(const std::string& path, std::string* error) {
     if (path.empty()) {
         if (error != nullptr) *error = "no file name given";

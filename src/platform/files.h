@@ -23,6 +23,10 @@ bool AppendToFile(const std::string& file, const std::string& text, std::string*
 // alone and refused. False with a reason (and path untouched) when it cannot.
 bool ReplaceFile(const std::string& path, const std::string& content, std::string* error);
 
+// Removes the file at path, if there is one (a link itself, never what it points to); true when
+// nothing is there afterwards, false with a reason when it could not be removed.
+bool RemoveFile(const std::string& path, std::string* error);
+
 // Whether ReplaceFile could write path: nothing or a regular file is there (a symbolic link is
 // refused, not followed), and its directory takes a new file, found out by making one and
 // removing it again. False with a reason when not.

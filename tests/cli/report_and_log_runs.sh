@@ -75,5 +75,57 @@ else
     report "$shared/r.json" 'r["verdict"] == "passed"'
 fi
 
+# --- A report that cannot be written at the end: status 6, a line on stderr and in the log, and
+# no older report at the path that could pass for this run's -----------------------------------
+log=$XDG_STATE_HOME/ferrox/ferrox.log
+# The report's folder is removed while the run goes on.
+mkdir "$work/gone"
+"$ferrox" --headless --threads 1 --duration 3s --report "$work/gone/r.json" >"$work/out" 2>"$work/err" &
+pid=$!
+sleep 1
+rm -rf "$work/gone"
+wait $pid
+status=$?
+[ $status -eq 6 ] || fail "a report whose folder went away ended with status $status, not 6"
+grep -q '^ferrox: the report was not written: ' "$work/err" || fail "no report failure on stderr: $(cat "$work/err")"
+grep -q ' the report was not written: ' "$log" || fail "no report failure in the log: $(tail -n 3 "$log")"
+# An older report, "passed", is at the path; this run fails and its report cannot be written.
+mkdir "$work/keep"
+echo '{"verdict": "passed", "stale": true}' >"$work/keep/r.json"
+FERROX_INJECT_FAULT=cpu=0,after=1 "$ferrox" --headless --threads 1 --duration 3s --report "$work/keep/r.json"     >"$work/out" 2>"$work/err" &
+pid=$!
+sleep 1
+mv "$work/keep" "$work/keep.away"
+wait $pid
+status=$?
+[ $status -eq 6 ] || fail "a failed run whose report could not be written ended with status $status, not 6"
+[ -e "$work/keep.away/r.json" ] && fail "the older report survived: $(cat "$work/keep.away/r.json")"
+grep -q '^FAILED after' "$work/out" || fail "the verdict is not on stdout: $(tail -n 1 "$work/out")"
+# The same on a file system that fills up during the run (a small one of the test's own).
+if command -v unshare >/dev/null && unshare -m true 2>/dev/null; then
+    mkdir "$work/full"
+    FERROX=$ferrox WORK=$work unshare -m bash -c '
+        mount -t tmpfs -o size=256k tmpfs "$WORK/full" || exit 77
+        echo "{\"verdict\": \"passed\", \"stale\": true}" >"$WORK/full/r.json"
+        FERROX_INJECT_FAULT=cpu=0,after=1 "$FERROX" --headless --threads 1 --duration 3s --report "$WORK/full/r.json" \
+            >"$WORK/out" 2>"$WORK/err" &
+        sleep 1
+        dd if=/dev/zero of="$WORK/full/filler" bs=4k 2>/dev/null
+        wait $!
+        status=$?
+        [ -e "$WORK/full/r.json" ] && cp "$WORK/full/r.json" "$WORK/full-left.json"
+        exit $status'
+    status=$?
+    if [ $status -eq 77 ]; then
+        skip "a full file system (cannot mount one here)"
+    else
+        [ $status -eq 6 ] || fail "a report on a full disk ended with status $status, not 6: $(cat "$work/err")"
+        [ -e "$work/full-left.json" ] && fail "a report was left on the full disk: $(cat "$work/full-left.json")"
+        grep -q 'the report was not written: .*No space left' "$work/err" || fail "no reason on stderr: $(cat "$work/err")"
+    fi
+else
+    skip "a full file system (needs unshare -m)"
+fi
+
 [ $failed -eq 0 ] && echo "ok: report and log runs"
 exit $failed

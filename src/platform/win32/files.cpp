@@ -153,6 +153,14 @@ bool ReplaceFile(const std::string& path, const std::string& content, std::strin
     return done;
 }
 
+bool RemoveFile(const std::string& path, std::string* error) {
+    if (DeleteFileW(Utf16(path).c_str())) return true;
+    const Win32DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
+    if (error != nullptr) *error = Reason("cannot remove", path, code);
+    return false;
+}
+
 bool CanWriteFile(const std::string& path, std::string* error) {
     if (path.empty()) {
         if (error != nullptr) *error = "no file name given";
