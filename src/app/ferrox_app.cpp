@@ -1,6 +1,5 @@
 #include "app/ferrox_app.h"
 
-#include <cstdio>
 #include <new>
 
 #include "app/command_ids.h"
@@ -11,6 +10,7 @@
 #include "platform/resources.h"
 #include "platform/shell.h"
 #include "platform/termination_signals.h"
+#include "run/console_lines.h"
 
 namespace {
 void RunSettingsCommand(CCmdTarget& target, unsigned id) {
@@ -112,7 +112,7 @@ int CFerroxApp::InitInstance() {
 
 int CFerroxApp::ExitInstance() {
     EndRun(m_endReason);
-    for (const std::string& note : TakeEndNotes()) std::fprintf(stderr, "ferrox: %s\n", note.c_str());
+    for (const std::string& note : TakeEndNotes()) WriteWarning(note);
     StopWorkers();
     const int framework = CWinApp::ExitInstance();
     return Summary().verdict == Verdict::Failed ? 2 : framework;

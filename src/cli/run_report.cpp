@@ -187,6 +187,12 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     sensors.Set("package_watts", Rounded(summary.packageWatts));
     report.Set("sensors", sensors);
     if (monitor != nullptr) report.Set("monitor", MonitorJson(*monitor));
+    // Whether the log holds this run, so that a reader knows where (not) to look.
+    JsonValue log = JsonValue::MakeObject();
+    log.Set("path", summary.logPath.empty() ? JsonValue() : JsonValue(summary.logPath));
+    log.Set("kept", !summary.logPath.empty() && summary.logProblem.empty());
+    log.Set("problem", summary.logProblem.empty() ? JsonValue() : JsonValue(summary.logProblem));
+    report.Set("log", log);
 
     report.Set("checks", summary.checks);
     report.Set("error_count", summary.errors);

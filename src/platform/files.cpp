@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -67,6 +68,17 @@ int CreateTemporaryBeside(const std::string& path, std::string* temporary) {
     return -1;
 }
 
+// Why a folder or file of the user's own, as status describes it, is not private; empty when it is.
+std::string PrivacyProblem(const struct stat& status, const std::string& path) {
+    if (status.st_uid != geteuid()) return path + " belongs to another user (uid " + std::to_string(status.st_uid) + ")";
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+        return path + " can be written by other users (mode " + mode + "; chmod go-w it)";
+    }
+    return {};
+}
+
 // Why path cannot be a report's place, from what is there now (nothing is fine); empty when it can.
 std::string ExistingTargetProblem(const std::string& path) {
     struct stat existing{};
@@ -96,16 +108,59 @@ bool MakeDirectories(const std::string& directory, std::string* error) {
     return false;
 }
 
-bool AppendToFile(const std::string& file, const std::string& text, std::string* error) {
-    const int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (error != nullptr) *error = Reason("cannot open", file);
+bool MakePrivateDirectory(const std::string& directory, std::string* error) {
+    const std::filesystem::path parent = std::filesystem::path(directory).parent_path();
+    std::error_code ignored;  // a parent that cannot be made shows in mkdir's answer below
+    if (!parent.empty()) std::filesystem::create_directories(parent, ignored);
+    if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (error != nullptr) *error = Reason("cannot create the directory", directory);
         return false;
     }
-    const bool written = WriteAll(fd, text);
-    if (!written && error != nullptr) *error = Reason("cannot write to", file);
+    struct stat status{};
+    std::string problem;
+    if (lstat(directory.c_str(), &status) != 0) problem = Reason("cannot look at", directory);
+    else if (S_ISLNK(status.st_mode)) problem = directory + " is a symbolic link";
+    else if (!S_ISDIR(status.st_mode)) problem = directory + " is not a directory";
+    else problem = PrivacyProblem(status, directory);
+    if (!problem.empty() && error != nullptr) *error = problem;
+    return problem.empty();
+}
+
+bool AppendToFile(const std::string& file, const std::string& text, std::string* error) {
+    const auto fail = [&](const std::string& reason) {
+        if (error != nullptr) *error = reason;
+        return false;
+    };
+    // The folder first, as it is now (not a link, the user's own), then the file inside that very
+    // folder: a folder swapped meanwhile changes nothing.
+    const std::string directory = DirectoryOf(file);
+    const int folder = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return fail(errno == ELOOP ? directory + " is a symbolic link" : Reason("cannot open the directory", directory));
+    struct stat status{};
+    std::string problem = fstat(folder, &status) == 0 ? PrivacyProblem(status, directory) : Reason("cannot look at", directory);
+    if (!problem.empty()) {
+        close(folder);
+        return fail(problem);
+    }
+    // O_NONBLOCK: a FIFO there fails at once instead of waiting for a reader.
+    const std::string name = std::filesystem::path(file).filename().string();
+    const int fd = openat(folder, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const int openError = errno;
+    close(folder);
+    if (fd < 0) {
+        errno = openError;
+        if (errno == ELOOP) return fail(file + " is a symbolic link");
+        if (errno == ENXIO) return fail(file + " is not a regular file");
+        return fail(Reason("cannot open", file));
+    }
+    if (fstat(fd, &status) != 0) problem = Reason("cannot look at", file);
+    else if (!S_ISREG(status.st_mode)) problem = file + " is not a regular file";
+    else if (status.st_nlink != 1) problem = file + " has other names (hard links) that may lead elsewhere";
+    else problem = PrivacyProblem(status, file);
+    const bool written = problem.empty() && WriteAll(fd, text);
+    if (problem.empty() && !written) problem = Reason("cannot write to", file);
     close(fd);
-    return written;
+    return written || fail(problem);
 }
 
 bool ReplaceFile(const std::string& path, const std::string& content, std::string* error) {

@@ -307,6 +307,8 @@ RunSummary StressRun::Summary() const {
     summary.verdict = summary.errors > 0 ? Verdict::Failed : Verdict::NoErrors;
     summary.errorList = m_errors;
     summary.coreClock = m_clock;
+    summary.logPath = m_log.Path();
+    summary.logProblem = m_log.Problem();
     if (m_monitor) {
         const MonitorHeadline headline = m_monitor->Headline();
         summary.hottestCelsius = headline.hottestCelsius;

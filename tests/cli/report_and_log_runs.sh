@@ -127,5 +127,58 @@ else
     skip "a full file system (needs unshare -m)"
 fi
 
+# --- The log: outside text stays on its line; a state folder not the user's own is refused ------
+# A malformed FERROX_INJECT_FAULT carrying a line break and a terminal escape, as a line of its own.
+esc=$(printf '\033')
+rm -rf "$XDG_STATE_HOME"
+FERROX_INJECT_FAULT="cpu=9
+$(date '+%F %T') end after 01:00:00 (its duration ended): PASSED, 9999 checks, 0 errors${esc}[2J" \
+    "$ferrox" --headless --threads 1 --duration 1s >"$work/out" 2>"$work/err"
+[ "$(grep -c 'FERROX_INJECT_FAULT' "$work/err")" -eq 1 ] && [ "$(wc -l <"$work/err")" -eq 1 ] ||
+    fail "the injected text made lines of its own on stderr: $(cat -A "$work/err")"
+grep -q "$esc" "$work/err" "$log" && fail "a terminal escape reached stderr or the log"
+[ "$(grep -c 'PASSED' "$log")" -eq 2 ] || fail "the injected text made a line of its own in the log: $(cat -A "$log")"
+[ "$(stat -c %a "$XDG_STATE_HOME/ferrox"):$(stat -c %a "$log")" = "700:600" ] ||
+    fail "the state folder and log are $(stat -c %a "$XDG_STATE_HOME/ferrox") and $(stat -c %a "$log"), not 700 and 600"
+
+# Root with a state folder of another user's, who made the log a link to a root-only file.
+if [ -z "$other_user" ]; then
+    skip "a state folder of another user (needs root and runuser)"
+else
+    mkdir -p "$work/theirs/ferrox"
+    chown -R nobody "$work/theirs"
+    as_other ln -s "$work/secret/file" "$work/theirs/ferrox/ferrox.log"
+    XDG_STATE_HOME=$work/theirs "$ferrox" --headless --threads 1 --duration 1s --report "$work/theirs.json" \
+        >"$work/out" 2>"$work/err"
+    status=$?
+    [ $status -eq 0 ] || fail "a refused log ended the run with status $status"
+    [ "$(cat "$work/secret/file")" = "root only" ] || fail "the log was written into root's file: $(cat "$work/secret/file")"
+    [ "$(grep -c 'the log is not kept' "$work/err")" -eq 1 ] || fail "not one warning about the log: $(cat "$work/err")"
+    grep -q 'belongs to another user' "$work/err" || fail "the warning does not say why: $(cat "$work/err")"
+    report "$work/theirs.json" 'not r["log"]["kept"]' '"belongs to another user" in r["log"]["problem"]'
+fi
+
+# A state folder on a read-only file system, and on one that is full.
+if command -v unshare >/dev/null && unshare -m true 2>/dev/null; then
+    for fs in read-only full; do
+        rm -rf "$work/statefs"
+        mkdir -p "$work/statefs"
+        FERROX=$ferrox WORK=$work FS=$fs unshare -m bash -c '
+            mount -t tmpfs -o size=64k tmpfs "$WORK/statefs" || exit 77
+            mkdir -m 700 "$WORK/statefs/ferrox"
+            if [ "$FS" = read-only ]; then mount -o remount,ro "$WORK/statefs" || exit 77
+            else dd if=/dev/zero of="$WORK/statefs/filler" bs=4k 2>/dev/null; fi
+            XDG_STATE_HOME=$WORK/statefs "$FERROX" --headless --threads 1 --duration 2s --report "$WORK/statefs.json" \
+                >"$WORK/out" 2>"$WORK/err"'
+        status=$?
+        if [ $status -eq 77 ]; then skip "a $fs state folder (cannot mount one here)"; continue; fi
+        [ $status -eq 0 ] || fail "a $fs state folder ended the run with status $status: $(cat "$work/err")"
+        [ "$(grep -c 'the log is not kept' "$work/err")" -eq 1 ] || fail "$fs: not one warning about the log: $(cat "$work/err")"
+        report "$work/statefs.json" 'not r["log"]["kept"]' 'r["log"]["problem"]' 'r["verdict"] == "passed"'
+    done
+else
+    skip "read-only and full state folders (need unshare -m)"
+fi
+
 [ $failed -eq 0 ] && echo "ok: report and log runs"
 exit $failed

@@ -124,6 +124,23 @@ TEST(Win32Files, AppendsFromSeveralThreadsArriveAsWholeLines) {
     EXPECT_EQ(total, kWriters * kLines);
 }
 
+// A log with a second name (a hard link to a file elsewhere) is not written through.
+TEST(Win32Files, AnAppendRefusesALogWithAnotherName) {
+    TemporaryDirectory directory;
+    std::string error;
+    ASSERT_TRUE(MakePrivateDirectory(directory.File("state/ferrox"), &error)) << error;
+    const std::string log = directory.File("state/ferrox/ferrox.log");
+    const std::string elsewhere = directory.File("elsewhere.txt");
+    std::ofstream(std::filesystem::path(Utf16(elsewhere)), std::ios::binary) << "kept\n";
+    if (!CreateHardLinkW(Utf16(log).c_str(), Utf16(elsewhere).c_str(), nullptr)) GTEST_SKIP() << "no hard links here";
+    EXPECT_FALSE(AppendToFile(log, "line\n", &error));
+    EXPECT_NE(error.find("hard link"), std::string::npos) << error;
+    EXPECT_EQ(ReadAll(elsewhere), "kept\n");
+    const std::string own = directory.File("state/ferrox/own.log");
+    EXPECT_TRUE(AppendToFile(own, "line\n", &error)) << error;
+    EXPECT_EQ(ReadAll(own), "line\n");
+}
+
 TEST(Win32Files, ChecksAndDirectoriesTakeUtf8Names) {
     TemporaryDirectory directory;
     std::string error;

@@ -104,15 +104,39 @@ bool MakeDirectories(const std::string& directory, std::string* error) {
     return false;
 }
 
+bool MakePrivateDirectory(const std::string& directory, std::string* error) {
+    if (!MakeDirectories(directory, error)) return false;
+    const Win32DWORD attributes = GetFileAttributesW(Utf16(directory).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+    if (error != nullptr) *error = attributes == INVALID_FILE_ATTRIBUTES ? Reason("cannot look at", directory) : directory + " is a symbolic link";
+    return false;
+}
+
 bool AppendToFile(const std::string& file, const std::string& text, std::string* error) {
+    const auto fail = [&](const std::string& reason) {
+        if (error != nullptr) *error = reason;
+        return false;
+    };
+    // The folder must not be a link to somewhere else (a junction or a symbolic link).
+    const std::string directory = DirectoryOf(file);
+    const Win32DWORD folder = GetFileAttributesW(Utf16(directory).c_str());
+    if (folder == INVALID_FILE_ATTRIBUTES) return fail(Reason("cannot open the directory", directory));
+    if (folder & FILE_ATTRIBUTE_REPARSE_POINT) return fail(directory + " is a symbolic link");
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the file. (Read
-    // access only because LockFileEx asks for it.)
+    // access only because LockFileEx asks for it.) A reparse point is opened as itself, not
+    // followed, and then refused.
     HANDLE handle = CreateFileW(Utf16(file).c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        if (error != nullptr) *error = Reason("cannot open", file);
-        return false;
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return fail(Reason("cannot open", file));
+    BY_HANDLE_FILE_INFORMATION information{};
+    std::string problem;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information)) problem = file + " is not a regular file";
+    else if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) problem = file + " is a symbolic link";
+    else if (information.nNumberOfLinks != 1) problem = file + " has other names (hard links) that may lead elsewhere";
+    if (!problem.empty()) {
+        CloseHandle(handle);
+        return fail(problem);
     }
     // Appends from several handles at once could still meet at one offset where the file system
     // does not serialise them (Wine does not): every writer takes the same lock first. It is one
