@@ -13,8 +13,8 @@ const char* CounterFileName(ThrottleCounter counter) {
 }
 
 // A package or core number; -1 when missing, negative (the kernel's -1 for "unknown") or absurd.
-int TopologyNumber(const std::string& path) {
-    const auto number = ReadSysfsInteger(path);
+int TopologyNumber(const SysfsRoot& root, const std::string& path) {
+    const auto number = ReadSysfsInteger(root, path);
     return number && *number >= 0 && *number < (1 << 20) ? static_cast<int>(*number) : -1;
 }
 
@@ -27,14 +27,14 @@ void ThrottleCountSource::Discover() {
     m_lastCounts.clear();
     if (!m_root.IsUsable()) return;
     const std::filesystem::path cpuDirectory = m_root.PathOf("sys/devices/system/cpu");
-    for (const NumberedEntry& cpu : ListNumberedEntries(cpuDirectory, "cpu")) {
+    for (const NumberedEntry& cpu : ListNumberedEntries(m_root, cpuDirectory, "cpu")) {
         const std::filesystem::path directory = cpuDirectory / cpu.name / "thermal_throttle";
         const std::filesystem::path topology = cpuDirectory / cpu.name / "topology";
-        const int package = TopologyNumber((topology / "physical_package_id").string());
-        const int core = TopologyNumber((topology / "core_id").string());
+        const int package = TopologyNumber(m_root, (topology / "physical_package_id").string());
+        const int core = TopologyNumber(m_root, (topology / "core_id").string());
         for (const ThrottleCounter counter : {ThrottleCounter::kCore, ThrottleCounter::kPackage}) {
             std::string path = (directory / CounterFileName(counter)).string();
-            if (CanOpenForReading(path)) m_counters.push_back({cpu.number, counter, std::move(path), package, core});
+            if (CanOpenForReading(m_root, path)) m_counters.push_back({cpu.number, counter, std::move(path), package, core});
         }
     }
 }
@@ -42,7 +42,7 @@ void ThrottleCountSource::Discover() {
 const std::vector<ThrottleCount>& ThrottleCountSource::ReadCounts() {
     m_lastCounts.clear();
     for (const Counter& counter : m_counters) {
-        const auto count = ReadSysfsUnsigned(counter.path);
+        const auto count = ReadSysfsUnsigned(m_root, counter.path);
         if (count) m_lastCounts.push_back({counter.processor, counter.counter, *count, counter.package, counter.core});
     }
     return m_lastCounts;

@@ -224,9 +224,11 @@ RunPoll StressRun::Poll() {
         m_nextMonitorSample = ElapsedSeconds() + 1.0;
     }
     // Each throttling episode once, when it has ended (the run's end ends them all).
-    if (m_monitor)
+    if (m_monitor) {
         for (const ThrottleEpisode& episode : m_monitor->TakeEndedThrottling())
             Note(poll, DescribeThrottleEpisode(episode, PlaceText(episode.processors.front())));
+        for (const std::string& note : m_monitor->TakeNotes()) Note(poll, note);
+    }
     if (std::string problem = m_log.TakeNewProblem(); !problem.empty()) poll.notes.push_back("the log is not kept: " + problem);
     return poll;
 }

@@ -71,5 +71,42 @@ report "$work/throttle.json" 'r["monitor"]["throttling"]["episode_count"] == 2' 
     '[e["processors"] for e in r["monitor"]["throttling"]["episodes"] if e["reason"] == "package_throttle_count"] == [list(range(64))]' \
     'all(e["start_seconds"] <= e["end_seconds"] <= r["run_seconds"] for e in r["monitor"]["throttling"]["episodes"])'
 
+# FIFOs where sensor files should be (a reader opening one would wait for a writer forever), and
+# links that lead out of the tree. SIGTERM must end the run at any moment, and no value from
+# outside the tree may be read.
+tree=$work/hostile
+hwmon=$tree/sys/class/hwmon
+mkdir -p "$hwmon/hwmon0" "$hwmon/hwmon1" "$hwmon/hwmon2" "$work/outside"
+echo k10temp >"$hwmon/hwmon0/name"
+echo 41000 >"$hwmon/hwmon0/temp1_input"
+mkfifo "$hwmon/hwmon0/temp2_input" "$hwmon/hwmon1/name"
+echo 42000 >"$hwmon/hwmon1/temp1_input"
+echo nct6775 >"$hwmon/hwmon2/name"
+echo 99000 >"$work/outside/hot"
+ln -s "$work/outside/hot" "$hwmon/hwmon2/temp1_input"
+ln -s "$work/outside" "$hwmon/hwmon3"
+mkdir -p "$tree/sys/class/powercap/intel-rapl:0"
+echo package-0 >"$tree/sys/class/powercap/intel-rapl:0/name"
+mkfifo "$tree/sys/class/powercap/intel-rapl:0/energy_uj"
+FERROX_SYSFS_ROOT=$tree "$ferrox" --headless --threads 1 --duration 1h --report "$work/hostile.json" \
+    >"$work/out" 2>"$work/err" &
+pid=$!
+sleep 3
+kill -TERM $pid
+for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+if kill -0 $pid 2>/dev/null; then
+    fail "SIGTERM did not end a run whose sensor tree holds FIFOs"
+    kill -KILL $pid
+    wait $pid 2>/dev/null
+else
+    wait $pid
+    status=$?
+    [ $status -eq 0 ] || fail "the run over FIFOs ended with status $status: $(cat "$work/err")"
+    grep -q ' at .* MHz' "$work/out" || fail "no status lines while the tree holds FIFOs: $(cat "$work/out")"
+    report "$work/hostile.json" 'r["end_reason"] == "SIGTERM"' 'r["sensors"]["hottest_celsius"] == 42.0' \
+        'sorted(s["max"] for s in r["monitor"]["series"] if s["unit"] == "celsius") == [41.0, 42.0]' \
+        'not any(s["unit"] == "watts" for s in r["monitor"]["series"])'
+fi
+
 [ $failed -eq 0 ] && echo "ok: sensor runs"
 exit $failed
