@@ -52,18 +52,6 @@ std::string DescribeError(const RunError& error) {
            FormatDigest(error.obtained);
 }
 
-std::string DescribeThrottling(const ThrottleEvent& event, const std::string& place) {
-    char text[200];
-    if (event.reason == ThrottleReason::kClockDrop) {
-        std::snprintf(text, sizeof text, ": its clock %.1f MHz is more than 10%% below its first-minute median %.1f MHz since ",
-                      event.value * 1e-6, event.reference * 1e-6);
-        return "throttling on " + place + text + FormatRunTime(event.sinceSeconds, true);
-    }
-    std::snprintf(text, sizeof text, ": its %s throttle counter rose from %.0f to %.0f",
-                  event.reason == ThrottleReason::kCoreThrottleCount ? "core" : "package", event.reference, event.value);
-    return "throttling on " + place + text;
-}
-
 std::string ProcessorRangesText(const std::vector<int>& processors) {
     // Runs of three or more become "first-last"; the pieces are joined as in a sentence.
     std::vector<std::string> pieces;
