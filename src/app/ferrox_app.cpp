@@ -11,6 +11,7 @@
 #include "platform/resources.h"
 #include "platform/shell.h"
 #include "platform/termination_signals.h"
+#include "run/console_lines.h"
 
 namespace {
 void RunSettingsCommand(CCmdTarget& target, unsigned id) {
@@ -113,6 +114,7 @@ int CFerroxApp::InitInstance() {
 
 int CFerroxApp::ExitInstance() {
     EndRun(m_endReason, DurationReached());
+    for (const std::string& note : TakeEndNotes()) WriteWarning(note);
     StopWorkers();
     const int framework = CWinApp::ExitInstance();
     const int verdict = ExitStatusFor(Summary().verdict);

@@ -13,6 +13,7 @@
 #include "platform/resources.h"
 #include "platform/win_app.h"
 #include "monitor/series_csv.h"
+#include "run/console_lines.h"
 #include "run/run_text.h"
 #include "run/stress_run.h"
 
@@ -157,7 +158,7 @@ void CFerroxFrame::UpdateTitle() {
 void CFerroxFrame::PollRun() {
     if (m_run == nullptr || m_run->Ended()) return;
     const RunPoll poll = m_run->Poll();
-    for (const std::string& note : poll.notes) std::fprintf(stderr, "ferrox: %s\n", note.c_str());
+    for (const std::string& note : poll.notes) WriteWarning(note);
     if (poll.firstError && !poll.newErrors.empty()) {
         const RunError& first = poll.newErrors.front();
         if (HICON red = LoadIcon(kErrorIconId)) m_notifyIcon.hIcon = red;

@@ -13,6 +13,7 @@
 #include "load/seconds_clock.h"
 #include "platform/console.h"
 #include "platform/system_info.h"
+#include "run/console_lines.h"
 
 namespace {
 // The one application object exists before the framework starts, as the framework requires.
@@ -27,12 +28,17 @@ int main(int argc, char** argv) {
     const ParseOutcome parsed = ParseFerroxCommandLine(argc, argv, system.dwNumberOfProcessors, &line);
     if (!parsed.proceed) {
         std::fputs(parsed.output.c_str(), stdout);
-        if (!parsed.message.empty()) std::fprintf(stderr, "%s\n", parsed.message.c_str());
+        if (!parsed.message.empty()) WriteLine(stderr, parsed.message);
         return parsed.status;
     }
     std::string reason;
     if (!line.reportPath.empty() && !CanWriteReport(line.reportPath, &reason)) {
-        std::fprintf(stderr, "ferrox: --report cannot be written: %s\n", reason.c_str());
+        WriteWarning("--report cannot be written: " + reason);
+        return kExitUsage;
+    }
+    // An earlier report must not pass for this run's if this one cannot be written at the end.
+    if (!line.reportPath.empty() && !RemoveOldReport(line.reportPath, &reason)) {
+        WriteWarning("--report: the earlier report cannot be removed: " + reason);
         return kExitUsage;
     }
     if (line.headless) return RunHeadless(line);
@@ -40,13 +46,14 @@ int main(int argc, char** argv) {
     theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized, line.closeAtEnd};
     ReportTimes times;
     times.start = std::time(nullptr);
-    const int status = AfxWinMain(argc, argv, FerroxResources(),
+    int status = AfxWinMain(argc, argv, FerroxResources(),
                                   WinMainFailure{kExitCannotStart, "run ferrox --headless to test without a window"});
     if (!line.reportPath.empty() && theApp.Ended()) {
         times.end = std::time(nullptr);
         times.endReason = theApp.EndReason();
-        WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times, static_cast<double>(MeasureClockHz()),
-                       theApp.Monitor());
+        if (!WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times,
+                            static_cast<double>(MeasureClockHz()), theApp.Monitor(), &theApp.Log()))
+            status = kExitReportNotWritten;
     }
     if (theApp.AbandonedWorkers() > 0) {
         // A stuck worker never returns, and the application object it reads must outlive it: end

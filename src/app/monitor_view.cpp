@@ -34,11 +34,13 @@ std::string SeriesSource(std::string_view key) { return std::string(key.substr(0
 }  // namespace
 
 ChartContent MonitorChart(const RunMonitor& monitor, const RunSummary& summary, double timeStampHz) {
-    return MonitorChart(monitor.History(), monitor.ThrottleEvents(), monitor.HasSensors() ? std::string() : monitor.SensorProblem(),
+    std::vector<ThrottleEpisode> throttling = monitor.Throttling().Kept();
+    throttling.insert(throttling.end(), monitor.Throttling().Open().begin(), monitor.Throttling().Open().end());
+    return MonitorChart(monitor.History(), throttling, monitor.HasSensors() ? std::string() : monitor.SensorProblem(),
                         summary, timeStampHz);
 }
 
-ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<ThrottleEvent>& throttling,
+ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<ThrottleEpisode>& throttling,
                           const std::string& sensorProblem, const RunSummary& summary, double timeStampHz) {
     ChartContent content;
     for (const PanelKind& kind : kPanels) {
@@ -56,7 +58,7 @@ ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<Thro
         content.panels.push_back(std::move(panel));
     }
     for (const RunError& error : summary.errorList) content.marks.push_back({error.seconds / 60.0, true});
-    for (const ThrottleEvent& event : throttling) content.marks.push_back({event.sinceSeconds / 60.0, false});
+    for (const ThrottleEpisode& episode : throttling) content.marks.push_back({episode.startSeconds / 60.0, false});
 
     // The heading says what the title cannot: the clock the cores hold, the heat, the throttling.
     std::string heading = "Run time " + FormatRunTime(summary.elapsedSeconds) + ". Effective clock ";

@@ -10,5 +10,5 @@
 // timeStampHz: the time-stamp counter's rate the title shows, for comparison in the heading.
 ChartContent MonitorChart(const RunMonitor& monitor, const RunSummary& summary, double timeStampHz);
 // The same from its parts; sensorProblem is empty when the machine has sensors.
-ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<ThrottleEvent>& throttling,
+ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<ThrottleEpisode>& throttling,
                           const std::string& sensorProblem, const RunSummary& summary, double timeStampHz);

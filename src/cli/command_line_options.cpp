@@ -44,7 +44,8 @@ constexpr const char* kExitStatusHelp =
     "1 usage error; 2 FAILED, errors were detected (wrong results, a worker that crashed or stopped responding);\n"
     "3 Ferrox could not start (for example no display without --headless); 4 INCOMPLETE, no error but not every\n"
     "worker started, a processor completed no check, or the run was stopped before its duration; 5 STOPPED by a\n"
-    "safety limit; 7 NO ERRORS SEEN, a classic mix ran, whose own arithmetic is not checked.\n";
+    "safety limit; 6 the report could not be written (whatever the verdict; no report is left at its path);\n"
+    "7 NO ERRORS SEEN, a classic mix ran, whose own arithmetic is not checked.\n";
 
 ParseOutcome Usage(const std::string& message) {
     ParseOutcome outcome;

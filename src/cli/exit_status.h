@@ -12,6 +12,7 @@ enum ExitStatus : int {
     kExitIncomplete = 4,    // no error, but the run was incomplete: a worker could not start, a processor
                             // completed no check, or the run was stopped before its duration
     kExitStopped = 5,       // a safety limit stopped the run
+    kExitReportNotWritten = 6,  // the report could not be written (whatever the verdict; none is left at its path)
     kExitNoErrorsSeen = 7,  // no error, but a classic mix ran, whose own arithmetic is not checked
 };
 

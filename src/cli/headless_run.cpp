@@ -9,13 +9,14 @@
 #include "cli/status_line.h"
 #include "load/seconds_clock.h"
 #include "platform/termination_signals.h"
+#include "run/console_lines.h"
 #include "run/run_text.h"
 #include "run/stress_run.h"
 
 namespace {
 constexpr DWORD kPollMs = 100;
 
-void Warn(const std::string& text) { std::fprintf(stderr, "ferrox: %s\n", text.c_str()); }
+void Warn(const std::string& text) { WriteWarning(text); }
 
 void ReportError(const RunError& error) { Warn("error at " + FormatRunTime(error.seconds, true) + ": " + DescribeError(error)); }
 }  // namespace
@@ -54,9 +55,8 @@ int RunHeadless(const CommandLine& line) {
             const RunSummary summary = run.Summary();
             const std::string status = line.json ? StatusJson(summary, static_cast<double>(MeasureClockHz()))
                                                  : StatusText(summary, static_cast<double>(MeasureClockHz()));
-            std::printf("%s\n", status.c_str());
             // Whoever read the status lines has gone (a closed pipe): end the run as a signal would.
-            if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            if (!WriteLine(stdout, status)) {
                 times.endReason = "its output was closed";
                 break;
             }
@@ -69,13 +69,15 @@ int RunHeadless(const CommandLine& line) {
         }
     }
     run.EndRun(times.endReason, reachedEnd);
+    for (const std::string& note : run.TakeEndNotes()) Warn(note);
     // Errors of the last passes, taken while the workers stopped.
     times.end = std::time(nullptr);
     const RunSummary summary = run.Summary();
-    std::printf("%s\n", SummaryText(summary, times.endReason).c_str());
-    std::fflush(stdout);
-    if (!line.reportPath.empty()) WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz, run.Monitor());
-    const int status = ExitStatusFor(summary.verdict);
+    WriteLine(stdout, SummaryText(summary, times.endReason));
+    int status = ExitStatusFor(summary.verdict);
+    if (!line.reportPath.empty() &&
+        !WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz, run.Monitor(), &run.Log()))
+        status = kExitReportNotWritten;
     if (run.AbandonedWorkers() > 0) {
         // A stuck worker never returns, and the run's objects must outlive it: end the process here,
         // with everything said and written.

@@ -5,5 +5,6 @@
 
 #include "cli/command_line_options.h"
 
-// The exit status of the verdict (exit_status.h), or 3 when the run could not start.
+// The exit status of the verdict (exit_status.h), 3 when the run could not start, or 6 when the
+// report could not be written.
 int RunHeadless(const CommandLine& line);

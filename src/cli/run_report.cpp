@@ -64,18 +64,32 @@ JsonValue MonitorJson(const RunMonitor& monitor) {
         series.Append(entry);
     }
     part.Set("series", series);
-    JsonValue throttling = JsonValue::MakeArray();
-    for (const ThrottleEvent& event : monitor.ThrottleEvents()) {
-        JsonValue entry = JsonValue::MakeObject();
-        entry.Set("seconds", Seconds(event.seconds));
-        entry.Set("since_seconds", Seconds(event.sinceSeconds));
-        entry.Set("processor", event.processor);
-        entry.Set("reason", std::string(ThrottleReasonKey(event.reason)));
-        entry.Set("value", event.value);
-        entry.Set("reference", event.reference);
-        throttling.Append(entry);
+    // Throttling as episodes: the first ones in full, then only how many more there were.
+    JsonValue episodes = JsonValue::MakeArray();
+    const ThrottleEpisodes& throttling = monitor.Throttling();
+    for (const auto* list : {&throttling.Kept(), &throttling.Open()}) {
+        for (const ThrottleEpisode& episode : *list) {
+            const bool clock = episode.reason == ThrottleReason::kClockDrop;
+            JsonValue entry = JsonValue::MakeObject();
+            entry.Set("reason", std::string(ThrottleReasonKey(episode.reason)));
+            entry.Set("package", OrNull(episode.package));
+            entry.Set("core", OrNull(episode.core));
+            JsonValue processors = JsonValue::MakeArray();
+            for (const int processor : episode.processors) processors.Append(processor);
+            entry.Set("processors", processors);
+            entry.Set("start_seconds", Seconds(episode.startSeconds));
+            entry.Set("end_seconds", Seconds(episode.endSeconds));
+            entry.Set("counts", clock ? JsonValue() : JsonValue(episode.counts));
+            entry.Set("clock_mhz", clock ? Megahertz(episode.lowestHertz) : JsonValue());
+            entry.Set("median_mhz", clock ? Megahertz(episode.medianHertz) : JsonValue());
+            episodes.Append(entry);
+        }
     }
-    part.Set("throttling", throttling);
+    JsonValue throttlingPart = JsonValue::MakeObject();
+    throttlingPart.Set("episode_count", static_cast<std::uint64_t>(throttling.Count()));
+    throttlingPart.Set("episodes", episodes);
+    throttlingPart.Set("episodes_not_listed", static_cast<std::uint64_t>(throttling.NotKept()));
+    part.Set("throttling", throttlingPart);
     return part;
 }
 }  // namespace
@@ -193,6 +207,12 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     sensors.Set("package_watts", Rounded(summary.packageWatts));
     report.Set("sensors", sensors);
     if (monitor != nullptr) report.Set("monitor", MonitorJson(*monitor));
+    // Whether the log holds this run, so that a reader knows where (not) to look.
+    JsonValue log = JsonValue::MakeObject();
+    log.Set("path", summary.logPath.empty() ? JsonValue() : JsonValue(summary.logPath));
+    log.Set("kept", !summary.logPath.empty() && summary.logProblem.empty());
+    log.Set("problem", summary.logProblem.empty() ? JsonValue() : JsonValue(summary.logProblem));
+    report.Set("log", log);
 
     report.Set("checks", summary.checks);
     report.Set("error_count", summary.errors);

@@ -20,9 +20,9 @@ void FrequencySource::Discover() {
     m_processors.clear();
     if (!m_root.IsUsable()) return;
     const std::filesystem::path cpuDirectory = m_root.PathOf("sys/devices/system/cpu");
-    for (const NumberedEntry& cpu : ListNumberedEntries(cpuDirectory, "cpu")) {
+    for (const NumberedEntry& cpu : ListNumberedEntries(m_root, cpuDirectory, "cpu")) {
         std::string path = (cpuDirectory / cpu.name / "cpufreq" / "scaling_cur_freq").string();
-        if (CanOpenForReading(path)) m_processors.push_back({cpu.number, std::move(path)});
+        if (CanOpenForReading(m_root, path)) m_processors.push_back({cpu.number, std::move(path)});
     }
 }
 
@@ -30,7 +30,7 @@ std::vector<SensorReading> FrequencySource::Read() {
     std::vector<SensorReading> readings;
     readings.reserve(m_processors.size());
     for (const Processor& processor : m_processors) {
-        const auto kilohertz = ReadSysfsInteger(processor.path);
+        const auto kilohertz = ReadSysfsInteger(m_root, processor.path);
         if (!kilohertz || *kilohertz <= 0 || *kilohertz > kHighestKilohertz) continue;
         const std::string name = "cpu" + std::to_string(processor.number);
         readings.push_back({Name(), name, "CPU " + std::to_string(processor.number), {}, processor.number, Unit(),

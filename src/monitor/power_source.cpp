@@ -3,35 +3,12 @@
 #include "monitor/power_source.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <filesystem>
-#include <system_error>
 
+#include "monitor/energy_counter.h"
 #include "monitor/sysfs_file.h"
-
-namespace {
-
-constexpr std::string_view kZonePrefix = "intel-rapl:";
-
-// "intel-rapl:0:1" -> {0, 1}; nothing for a name that is not the prefix and numbers joined by ':'.
-std::optional<std::vector<int>> ZonePath(std::string_view name) {
-    if (!name.starts_with(kZonePrefix)) return std::nullopt;
-    std::vector<int> numbers;
-    std::string_view rest = name.substr(kZonePrefix.size());
-    while (true) {
-        int number = 0;
-        const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
-        if (error != std::errc() || number < 0) return std::nullopt;
-        numbers.push_back(number);
-        rest.remove_prefix(static_cast<std::size_t>(end - rest.data()));
-        if (rest.empty()) return numbers;
-        if (rest.front() != ':') return std::nullopt;
-        rest.remove_prefix(1);
-    }
-}
-
-}  // namespace
+#include "monitor/sysfs_parse.h"
 
 PowerSource::PowerSource(const SysfsRoot& root) : m_root(root) { Discover(); }
 
@@ -40,25 +17,21 @@ void PowerSource::Discover() {
     if (!m_root.IsUsable()) return;
     const std::filesystem::path classDirectory = m_root.PathOf("sys/class/powercap");
     std::vector<std::pair<std::vector<int>, std::string>> found;
-    std::error_code error;
-    std::filesystem::directory_iterator it(classDirectory, error);
-    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::string name = it->path().filename().string();
-        if (auto path = ZonePath(name)) found.emplace_back(std::move(*path), std::move(name));
-    }
+    for (std::string& name : m_root.ListDirectory(classDirectory))
+        if (auto path = ParsePowercapZone(name)) found.emplace_back(std::move(*path), std::move(name));
     // Parents before their parts, "intel-rapl:10" after "intel-rapl:2".
     std::sort(found.begin(), found.end());
     for (const auto& [path, name] : found) {
         const std::filesystem::path directory = classDirectory / name;
         std::string energyPath = (directory / "energy_uj").string();
-        if (!CanOpenForReading(energyPath)) continue;
-        std::string label = ReadSysfsText((directory / "name").string()).value_or(name);
+        if (!CanOpenForReading(m_root, energyPath)) continue;
+        std::string label = ReadSysfsText(m_root, (directory / "name").string()).value_or(name);
         if (path.size() > 1) {
             // A part's name ("core") says nothing of its package; put the parent's name first.
             const std::string parent = name.substr(0, name.rfind(':'));
-            label = ReadSysfsText((classDirectory / parent / "name").string()).value_or(parent) + " " + label;
+            label = ReadSysfsText(m_root, (classDirectory / parent / "name").string()).value_or(parent) + " " + label;
         }
-        auto range = ReadSysfsUnsigned((directory / "max_energy_range_uj").string());
+        auto range = ReadSysfsUnsigned(m_root, (directory / "max_energy_range_uj").string());
         if (range == 0u) range.reset();
         m_zones.push_back({name, std::move(label), std::move(energyPath), range, std::nullopt, 0.0});
     }
@@ -67,7 +40,7 @@ void PowerSource::Discover() {
 std::vector<SensorReading> PowerSource::ReadAt(double seconds) {
     std::vector<SensorReading> readings;
     for (Zone& zone : m_zones) {
-        auto energy = ReadSysfsUnsigned(zone.energyPath);
+        auto energy = ReadSysfsUnsigned(m_root, zone.energyPath);
         if (energy && zone.maxEnergyRange && *energy > *zone.maxEnergyRange) energy.reset();
         if (!energy) {
             zone.lastEnergy.reset();
@@ -75,17 +48,13 @@ std::vector<SensorReading> PowerSource::ReadAt(double seconds) {
         }
         const double elapsed = seconds - zone.lastSeconds;
         if (zone.lastEnergy && elapsed <= 0.0) continue;  // no time has passed: keep the earlier start
-        std::optional<std::uint64_t> used;
-        if (zone.lastEnergy && *energy >= *zone.lastEnergy) {
-            used = *energy - *zone.lastEnergy;
-        } else if (zone.lastEnergy && zone.maxEnergyRange) {
-            used = *zone.maxEnergyRange - *zone.lastEnergy + *energy;  // wrapped once
-        }
+        // A reset or a jump gives no value now; the count starts again from here either way.
+        const std::optional<double> watts =
+            zone.lastEnergy ? AverageWatts(*zone.lastEnergy, *energy, zone.maxEnergyRange, elapsed) : std::nullopt;
         zone.lastEnergy = energy;
         zone.lastSeconds = seconds;
-        if (!used) continue;
-        const double watts = static_cast<double>(*used) / 1e6 / elapsed;
-        readings.push_back({Name(), zone.key, zone.label, zone.key, -1, Unit(), watts});
+        if (!watts) continue;
+        readings.push_back({Name(), zone.key, zone.label, zone.key, -1, Unit(), *watts});
     }
     return readings;
 }

@@ -23,7 +23,8 @@ public:
 
     // The average power of each zone since the previous read, the reads' times given in seconds
     // on any steady clock (tests give their own). A zone whose counter could not be read now or
-    // last time, or went backwards without a known range, gives no value this time.
+    // last time, went backwards without a known range, or gives more than 2000 W (a counter reset
+    // read as a wrap, or a jump) gives no value this time.
     std::vector<SensorReading> ReadAt(double seconds);
 
     std::string_view Name() const override { return "Power"; }

@@ -1,11 +1,12 @@
-// CSV export of the monitor's series, saved through a temporary file.
+// CSV export of the monitor's series, saved as reports are (platform/files.h).
 
 #include "monitor/series_csv.h"
 
 #include <charconv>
-#include <fstream>
+#include <sstream>
 #include <string_view>
-#include <system_error>
+
+#include "platform/files.h"
 
 namespace {
 
@@ -49,31 +50,8 @@ void WriteSeriesCsv(const TimeSeriesStore& store, std::ostream& out) {
     }
 }
 
-bool SaveSeriesCsv(const TimeSeriesStore& store, const std::filesystem::path& path, std::string* error) {
-    const auto fail = [&](const std::string& message) {
-        if (error != nullptr) *error = message;
-        return false;
-    };
-    std::filesystem::path partial = path;
-    partial += ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        if (!out) return fail("cannot create \"" + partial.string() + "\"");
-        WriteSeriesCsv(store, out);
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(partial, ignored);
-            return fail("cannot write \"" + partial.string() + "\" (disk full?)");
-        }
-    }
-    std::error_code renameError;
-    std::filesystem::rename(partial, path, renameError);
-    if (renameError) {
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
-        return fail("cannot rename \"" + partial.string() + "\" to \"" + path.string() + "\": " +
-                    renameError.message());
-    }
-    return true;
+bool SaveSeriesCsv(const TimeSeriesStore& store, const std::string& path, std::string* error) {
+    std::ostringstream csv;
+    WriteSeriesCsv(store, csv);
+    return ReplaceFile(path, csv.str(), error);
 }

@@ -22,15 +22,15 @@ void TemperatureSource::Discover() {
     m_sensors.clear();
     if (!m_root.IsUsable()) return;
     const std::filesystem::path classDirectory = m_root.PathOf("sys/class/hwmon");
-    for (const NumberedEntry& chip : ListNumberedEntries(classDirectory, "hwmon")) {
+    for (const NumberedEntry& chip : ListNumberedEntries(m_root, classDirectory, "hwmon")) {
         const std::filesystem::path chipDirectory = classDirectory / chip.name;
-        const std::string device = ReadSysfsText((chipDirectory / "name").string()).value_or(chip.name);
-        for (const NumberedEntry& input : ListNumberedEntries(chipDirectory, "temp", "_input")) {
+        const std::string device = ReadSysfsText(m_root, (chipDirectory / "name").string()).value_or(chip.name);
+        for (const NumberedEntry& input : ListNumberedEntries(m_root, chipDirectory, "temp", "_input")) {
             std::string inputPath = (chipDirectory / input.name).string();
-            if (!CanOpenForReading(inputPath)) continue;
+            if (!CanOpenForReading(m_root, inputPath)) continue;
             const std::string channel = "temp" + std::to_string(input.number);
             std::string label =
-                ReadSysfsText((chipDirectory / (channel + "_label")).string()).value_or(device + " " + channel);
+                ReadSysfsText(m_root, (chipDirectory / (channel + "_label")).string()).value_or(device + " " + channel);
             m_sensors.push_back({std::move(inputPath), chip.name + "/" + channel, std::move(label), device});
         }
     }
@@ -40,7 +40,7 @@ std::vector<SensorReading> TemperatureSource::Read() {
     std::vector<SensorReading> readings;
     readings.reserve(m_sensors.size());
     for (const Sensor& sensor : m_sensors) {
-        const auto millidegrees = ReadSysfsInteger(sensor.inputPath);
+        const auto millidegrees = ReadSysfsInteger(m_root, sensor.inputPath);
         if (!millidegrees || *millidegrees < kLowestMillidegrees || *millidegrees > kHighestMillidegrees) continue;
         const double celsius = static_cast<double>(*millidegrees) / 1000.0;
         readings.push_back({Name(), sensor.key, sensor.label, sensor.device, -1, Unit(), celsius});

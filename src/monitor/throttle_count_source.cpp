@@ -12,6 +12,12 @@ const char* CounterFileName(ThrottleCounter counter) {
     return counter == ThrottleCounter::kCore ? "core_throttle_count" : "package_throttle_count";
 }
 
+// A package or core number; -1 when missing, negative (the kernel's -1 for "unknown") or absurd.
+int TopologyNumber(const SysfsRoot& root, const std::string& path) {
+    const auto number = ReadSysfsInteger(root, path);
+    return number && *number >= 0 && *number < (1 << 20) ? static_cast<int>(*number) : -1;
+}
+
 }  // namespace
 
 ThrottleCountSource::ThrottleCountSource(const SysfsRoot& root) : m_root(root) { Discover(); }
@@ -21,11 +27,14 @@ void ThrottleCountSource::Discover() {
     m_lastCounts.clear();
     if (!m_root.IsUsable()) return;
     const std::filesystem::path cpuDirectory = m_root.PathOf("sys/devices/system/cpu");
-    for (const NumberedEntry& cpu : ListNumberedEntries(cpuDirectory, "cpu")) {
+    for (const NumberedEntry& cpu : ListNumberedEntries(m_root, cpuDirectory, "cpu")) {
         const std::filesystem::path directory = cpuDirectory / cpu.name / "thermal_throttle";
+        const std::filesystem::path topology = cpuDirectory / cpu.name / "topology";
+        const int package = TopologyNumber(m_root, (topology / "physical_package_id").string());
+        const int core = TopologyNumber(m_root, (topology / "core_id").string());
         for (const ThrottleCounter counter : {ThrottleCounter::kCore, ThrottleCounter::kPackage}) {
             std::string path = (directory / CounterFileName(counter)).string();
-            if (CanOpenForReading(path)) m_counters.push_back({cpu.number, counter, std::move(path)});
+            if (CanOpenForReading(m_root, path)) m_counters.push_back({cpu.number, counter, std::move(path), package, core});
         }
     }
 }
@@ -33,8 +42,8 @@ void ThrottleCountSource::Discover() {
 const std::vector<ThrottleCount>& ThrottleCountSource::ReadCounts() {
     m_lastCounts.clear();
     for (const Counter& counter : m_counters) {
-        const auto count = ReadSysfsUnsigned(counter.path);
-        if (count) m_lastCounts.push_back({counter.processor, counter.counter, *count});
+        const auto count = ReadSysfsUnsigned(m_root, counter.path);
+        if (count) m_lastCounts.push_back({counter.processor, counter.counter, *count, counter.package, counter.core});
     }
     return m_lastCounts;
 }

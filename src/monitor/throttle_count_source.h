@@ -2,7 +2,8 @@
 // The kernel's thermal throttling counters per processor:
 // sys/devices/system/cpu/cpu*/thermal_throttle/{core,package}_throttle_count. Intel processors
 // have them; a rise means the processor slowed itself to cool down. The package counter is the
-// same for every processor of a package.
+// same for every processor of a package, the core counter for the processors of a core: each count
+// carries the package and core from cpu*/topology so that they can be told apart.
 
 #include <cstdint>
 #include <string>
@@ -17,6 +18,8 @@ struct ThrottleCount {
     int processor;
     ThrottleCounter counter;
     std::uint64_t count;
+    int package = -1;  // from the processor's topology folder; -1 when it does not say
+    int core = -1;
 };
 
 class ThrottleCountSource final : public MonitorSource {
@@ -43,6 +46,8 @@ private:
         int processor;
         ThrottleCounter counter;
         std::string path;
+        int package;
+        int core;
     };
     SysfsRoot m_root;
     std::vector<Counter> m_counters;

@@ -68,6 +68,11 @@ std::optional<ThrottleEvent> ThrottleDetector::AddClock(int processor, double se
                          ThrottleReason::kClockDrop, hertz, *state->baselineHertz};
 }
 
+bool ThrottleDetector::ClockLow(int processor) const {
+    if (processor < 0 || static_cast<std::size_t>(processor) >= m_processors.size()) return false;
+    return m_processors[static_cast<std::size_t>(processor)].stretchReported;
+}
+
 std::optional<ThrottleEvent> ThrottleDetector::AddThrottleCount(double seconds, const ThrottleCount& count) {
     ProcessorState* state = StateOf(count.processor);
     if (state == nullptr) return std::nullopt;

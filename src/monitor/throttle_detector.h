@@ -43,6 +43,9 @@ public:
     // first value only starts the count; a counter that went down starts again without an event.
     std::optional<ThrottleEvent> AddThrottleCount(double seconds, const ThrottleCount& count);
 
+    // Whether the processor's clock is in a low stretch that was reported and has not ended.
+    bool ClockLow(int processor) const;
+
     // The processor's first-minute median, once its first minute is over.
     std::optional<double> BaselineHertz(int processor) const;
 

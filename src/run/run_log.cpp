@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/files.h"
+#include "run/safe_text.h"
 
 std::string RunLog::DefaultPath() {
     const std::string state = UserStateDirectory();
@@ -20,13 +21,14 @@ bool RunLog::Write(const std::string& line) {
     }
     if (!m_directoryMade) {
         const std::string directory = std::filesystem::path(m_path).parent_path().string();
-        if (!directory.empty() && !MakeDirectories(directory, &m_problem)) return false;
+        if (!directory.empty() && !MakePrivateDirectory(directory, &m_problem)) return false;
         m_directoryMade = true;
     }
     const std::time_t now = std::time(nullptr);
     char stamp[32] = "0000-00-00 00:00:00";
     if (const std::tm* local = std::localtime(&now)) std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", local);
-    return AppendToFile(m_path, std::string(stamp) + " " + line + "\n", &m_problem);
+    // One line whatever the caller put in it: outside text cannot start lines of its own.
+    return AppendToFile(m_path, std::string(stamp) + " " + EscapeControls(line) + "\n", &m_problem);
 }
 
 std::string RunLog::TakeNewProblem() {

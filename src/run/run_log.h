@@ -1,8 +1,11 @@
 #pragma once
 // The run log: one line when a run starts, one per error and note, one with the verdict at the
 // end, each with the date and time. Lines are only ever appended, in one write each, so earlier
-// runs' lines are never lost and two Ferrox processes never mix their lines. A log that cannot
-// be written is reported once; the run goes on without it.
+// runs' lines are never lost and two Ferrox processes never mix their lines. Its folder is made
+// 0700 and, like the log, must be the user's own: a link, another user's folder or file, or one
+// others may write, is refused. Control characters in a line are escaped, so no text from outside
+// can start a line of its own. A log that cannot be written is reported once; the run goes on
+// without it.
 
 #include <string>
 

@@ -1,20 +1,17 @@
 #pragma once
 // A run's monitor: the sysfs sensors swept once a second on a thread of their own (hwmon chips on
-// slow buses can take milliseconds), the effective clock the workers measure at their checks, the
+// slow buses can take milliseconds, a stuck one forever: see monitor/sensor_sweeper.h), the effective clock the workers measure at their checks, the
 // history of both over the whole run, and throttling seen in them. The run's own thread takes the
 // sweeps into the history once a second; the window, the status lines and the report read it.
 
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "monitor/effective_clock_source.h"
+#include "monitor/sensor_sweeper.h"
 #include "monitor/sysfs_root.h"
-#include "monitor/sysfs_sensors.h"
 #include "monitor/throttle_detector.h"
+#include "monitor/throttle_episodes.h"
 #include "monitor/time_series_store.h"
 
 // The latest values worth a line of their own; NaN when the machine has no such sensor.
@@ -26,13 +23,14 @@ struct MonitorHeadline {
 
 class RunMonitor {
 public:
-    // Room for the clocks of processors 0 .. processorCount - 1; sensors below root.
-    RunMonitor(int processorCount, const SysfsRoot& root);
+    // Room for the clocks of processors 0 .. processorCount - 1; sensors below root, found on the
+    // sweeper's thread (waited for a bounded time: see monitor/sensor_sweeper.h).
+    RunMonitor(int processorCount, const SysfsRoot& root, SensorSweeper::Settings sweeps = {});
     ~RunMonitor();
     RunMonitor(const RunMonitor&) = delete;
     RunMonitor& operator=(const RunMonitor&) = delete;
 
-    // Starts and stops the sweeps (Stop waits for a sweep under way; both may be repeated).
+    // Starts and stops the sweeps, once (Stop waits for a sweep under way, never for a stuck read).
     void Start();
     void Stop();
 
@@ -41,33 +39,30 @@ public:
     void WithdrawClock(int processor) { m_clocks.Withdraw(processor); }
 
     // On the run's thread, about once a second (seconds: run time): takes the sweeps and the clocks
-    // measured since the last call into the history, and gives the throttling seen in them.
-    std::vector<ThrottleEvent> Sample(double seconds);
+    // measured since the last call into the history, and the throttling seen in them into episodes.
+    void Sample(double seconds);
+    // The throttling episodes that ended since the last call (Stop ends the open ones), each once.
+    std::vector<ThrottleEpisode> TakeEndedThrottling();
+    // What the user should hear of the sensors since the last call (one given up on), once.
+    std::vector<std::string> TakeNotes();
 
     const TimeSeriesStore& History() const { return m_history; }
-    const std::vector<ThrottleEvent>& ThrottleEvents() const { return m_throttling; }
+    const ThrottleEpisodes& Throttling() const { return m_throttling; }
     MonitorHeadline Headline() const;
-    // Whether any sysfs sensor is there at all, and if not, why the root could not be used.
-    bool HasSensors() const { return m_hasSensors; }
-    const std::string& SensorProblem() const { return m_sensorProblem; }
+    // Whether any sysfs sensor is there at all, and if not, why (the root could not be used, or
+    // finding them has not come back yet).
+    bool HasSensors() const { return m_sweeper.Found().hasSensors; }
+    std::string SensorProblem() const;
 
 private:
-    void SweepLoop();
-
     EffectiveClockSource m_clocks;
-    std::unique_ptr<SysfsSensors> m_sensors;
-    bool m_hasSensors = false;
-    std::string m_sensorProblem;
-
-    std::mutex m_mutex;  // guards what the sweep thread hands over
-    std::condition_variable m_wake;
-    bool m_stopping = false;
-    std::vector<SensorReading> m_swept;          // the sweeps not yet sampled, in order
-    std::vector<ThrottleCount> m_sweptCounts;
-    std::thread m_sweeper;
+    SensorSweeper m_sweeper;
+    std::vector<std::string> m_notes;
 
     TimeSeriesStore m_history;
     ThrottleDetector m_detector;
-    std::vector<ThrottleEvent> m_throttling;
+    ThrottleEpisodes m_throttling;
+    std::vector<ThrottleEpisode> m_endedThrottling;  // ended, not yet taken
+    double m_lastSampleSeconds = 0.0;
     std::vector<SensorReading> m_latest;  // the latest sweep's readings
 };

@@ -100,6 +100,8 @@ struct RunSummary {
     std::string hottestLabel;
     double packageWatts = std::numeric_limits<double>::quiet_NaN();
     std::size_t throttleEvents = 0;
+    std::string logPath;     // the run log; empty when there is no place for one
+    std::string logProblem;  // why the log was (partly) not written; empty when every line was
 };
 
 inline constexpr std::size_t kMaxErrorsKept = 1000;

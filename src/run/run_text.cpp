@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "monitor/throttle_detector.h"
+#include "monitor/throttle_episodes.h"
 #include "run/run_summary.h"
 
 std::string FormatRunTime(double seconds, bool tenths) {
@@ -69,16 +70,47 @@ std::string DescribeError(const RunError& error) {
            FormatDigest(error.obtained);
 }
 
-std::string DescribeThrottling(const ThrottleEvent& event, const std::string& place) {
-    char text[200];
-    if (event.reason == ThrottleReason::kClockDrop) {
-        std::snprintf(text, sizeof text, ": its clock %.1f MHz is more than 10%% below its first-minute median %.1f MHz since ",
-                      event.value * 1e-6, event.reference * 1e-6);
-        return "throttling on " + place + text + FormatRunTime(event.sinceSeconds, true);
+std::string ProcessorRangesText(const std::vector<int>& processors) {
+    // Runs of three or more become "first-last"; the pieces are joined as in a sentence.
+    std::vector<std::string> pieces;
+    for (std::size_t i = 0; i < processors.size();) {
+        std::size_t last = i;
+        while (last + 1 < processors.size() && processors[last + 1] == processors[last] + 1) ++last;
+        if (last >= i + 2) {
+            pieces.push_back(std::to_string(processors[i]) + "-" + std::to_string(processors[last]));
+            i = last + 1;
+        } else {
+            pieces.push_back(std::to_string(processors[i]));
+            ++i;
+        }
     }
-    std::snprintf(text, sizeof text, ": its %s throttle counter rose from %.0f to %.0f",
-                  event.reason == ThrottleReason::kCoreThrottleCount ? "core" : "package", event.reference, event.value);
-    return "throttling on " + place + text;
+    std::string text;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0) text += i + 1 == pieces.size() ? " and " : ", ";
+        text += pieces[i];
+    }
+    return text;
+}
+
+std::string DescribeThrottleEpisode(const ThrottleEpisode& episode, const std::string& place) {
+    const std::string span = " from " + FormatRunTime(episode.startSeconds, true) + " to " + FormatRunTime(episode.endSeconds, true);
+    const std::string count = std::to_string(episode.counts);
+    const std::string package = episode.package >= 0 ? "package " + std::to_string(episode.package) : "the package";
+    const std::string processors = (episode.processors.size() == 1 ? "processor " : "processors ") + ProcessorRangesText(episode.processors);
+    switch (episode.reason) {
+    case ThrottleReason::kPackageThrottleCount:
+        return "throttling on " + package + span + ": its package throttle counter rose by " + count + " (" + processors + ")";
+    case ThrottleReason::kCoreThrottleCount:
+        if (episode.core >= 0)
+            return "throttling on core " + std::to_string(episode.core) + " of " + package + " (" + processors + ")" + span +
+                   ": its core throttle counter rose by " + count;
+        return "throttling on " + place + span + ": its core throttle counter rose by " + count;
+    case ThrottleReason::kClockDrop: break;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, ": its clock fell to %.1f MHz, more than 10%% below its first-minute median %.1f MHz",
+                  episode.lowestHertz * 1e-6, episode.medianHertz * 1e-6);
+    return "throttling on " + place + span + text;
 }
 
 std::string TemperatureText(double celsius, const std::string& label) {

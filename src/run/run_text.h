@@ -20,9 +20,13 @@ std::string DescribeProcessor(int processor, int core, int package);
 // "Errors on processor 1." / "Errors on processors 1, 3 and 5."; empty for none.
 std::string FailingProcessorsText(const std::vector<int>& processors);
 
-// "throttling on processor 3 (core 3, package 0): its clock 2100.0 MHz is more than 10% below its
-// first-minute median 3200.0 MHz since 00:01:05.0" and the like for the throttle counters.
-struct ThrottleEvent;
-std::string DescribeThrottling(const ThrottleEvent& event, const std::string& place);
+// One throttling episode: "throttling on package 0 from 00:01:05.0 to 00:01:40.0: its package
+// throttle counter rose by 80 (processors 0-63)", "throttling on core 3 of package 0 (processors 3
+// and 35) from ...", or for a clock drop "throttling on <place> from ... to ...: its clock fell to
+// ...". place describes the episode's first processor (clock drops, core counters without a core).
+struct ThrottleEpisode;
+std::string DescribeThrottleEpisode(const ThrottleEpisode& episode, const std::string& place);
+// Ascending processor numbers with runs shortened: "3", "3 and 35", "0-63", "1, 4-7 and 9".
+std::string ProcessorRangesText(const std::vector<int>& processors);
 // "61.0 °C (k10temp Tctl)", or "" when there is no temperature.
 std::string TemperatureText(double celsius, const std::string& label);

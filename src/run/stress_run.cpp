@@ -164,6 +164,12 @@ std::vector<std::string> StressRun::TakeStartNotes() {
     return notes;
 }
 
+std::vector<std::string> StressRun::TakeEndNotes() {
+    std::vector<std::string> notes;
+    notes.swap(m_endNotes);
+    return notes;
+}
+
 void StressRun::StartLoad() {
     unsigned requested = 1;
     if (m_settings.cycleSeconds > 0) {
@@ -312,8 +318,14 @@ RunPoll StressRun::Poll() {
     TrackLoadedShares(poll);
     // The monitor's history and throttling, once a second.
     if (m_monitor && ElapsedSeconds() >= m_nextMonitorSample) {
-        for (const ThrottleEvent& event : m_monitor->Sample(ElapsedSeconds())) Note(poll, DescribeThrottling(event, PlaceText(event.processor)));
+        m_monitor->Sample(ElapsedSeconds());
         m_nextMonitorSample = ElapsedSeconds() + 1.0;
+    }
+    // Each throttling episode once, when it has ended (the run's end ends them all).
+    if (m_monitor) {
+        for (const ThrottleEpisode& episode : m_monitor->TakeEndedThrottling())
+            Note(poll, DescribeThrottleEpisode(episode, PlaceText(episode.processors.front())));
+        for (const std::string& note : m_monitor->TakeNotes()) Note(poll, note);
     }
     if (std::string problem = m_log.TakeNewProblem(); !problem.empty()) poll.notes.push_back("the log is not kept: " + problem);
     return poll;
@@ -418,6 +430,14 @@ void StressRun::EndRun(const std::string& reason, bool reachedItsEnd) {
     std::sort(running.begin(), running.end(), [](const auto& a, const auto& b) { return a->slot < b->slot; });
     for (const auto& context : running) m_endedWorkers.push_back(WorkerResultOf(*context));
     TakeClockMeasurements();
+    // Throttling that ended with the run, and the monitor's last notes.
+    RunPoll end;
+    if (m_monitor) {
+        for (const ThrottleEpisode& episode : m_monitor->TakeEndedThrottling())
+            Note(end, DescribeThrottleEpisode(episode, PlaceText(episode.processors.front())));
+        for (const std::string& note : m_monitor->TakeNotes()) Note(end, note);
+    }
+    m_endNotes = std::move(end.notes);
     const RunSummary summary = Summary();
     std::string line = "end after " + FormatRunTime(summary.elapsedSeconds) + " (" + reason + "): " + VerdictText(summary) +
                        ", " + std::to_string(summary.checks) + " checks, " + std::to_string(summary.errors) +
@@ -532,12 +552,14 @@ RunSummary StressRun::Summary() const {
     }
     summary.errorList = m_errors;
     summary.coreClock = m_clock;
+    summary.logPath = m_log.Path();
+    summary.logProblem = m_log.Problem();
     if (m_monitor) {
         const MonitorHeadline headline = m_monitor->Headline();
         summary.hottestCelsius = headline.hottestCelsius;
         summary.hottestLabel = headline.hottestLabel;
         summary.packageWatts = headline.packageWatts;
-        summary.throttleEvents = m_monitor->ThrottleEvents().size();
+        summary.throttleEvents = m_monitor->Throttling().Count();
     }
     return summary;
 }

@@ -67,6 +67,8 @@ public:
     const RunMonitor* Monitor() const { return m_monitor.get(); }
     // The notes not shown yet (the start's, and those of setting changes since); Poll takes them too.
     std::vector<std::string> TakeStartNotes();
+    // What EndRun's last look found for the user (throttling that ended with the run), once.
+    std::vector<std::string> TakeEndNotes();
 
 private:
     void StartLoad();
@@ -98,6 +100,7 @@ private:
     std::vector<WorkerResult> m_endedWorkers;  // the workers as they ended
     std::uint64_t m_errorCount = 0;
     std::vector<std::string> m_startNotes;
+    std::vector<std::string> m_endNotes;
     ClockStatistics m_clock;
     double m_clockSum = 0.0;
     std::vector<std::uint64_t> m_checksSeen;  // per processor: to take each clock measurement once

@@ -1,8 +1,14 @@
 // The sysfs sources on fake trees: labels, odd files, files that vanish, the energy counter's wrap.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#endif
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -212,6 +218,113 @@ TEST(SysfsSourcesTest, PowerFromEnergyCounters) {
             EXPECT_EQ(watts, read.watts) << "at " << read.seconds << " s";
         }
     }
+}
+
+// A counter that goes down was either wrapped at its range or reset (a driver reload, a firmware
+// step back). Only a wrap that gives a power some processor could draw is one; anything else,
+// and any sample beyond that bound, gives no value and starts the count again.
+TEST(SysfsSourcesTest, PowerCounterSteppingBackIsAResetNotAWrap) {
+    struct Read {
+        double seconds;
+        std::string energy;
+        std::optional<double> watts;
+    };
+    struct Case {
+        const char* name;
+        const char* maxEnergyRange;  // null: no such file
+        std::vector<Read> reads;
+    };
+    const std::uint64_t range = 262143328850;
+    const std::string nearEnd = std::to_string(range - 60000000);
+    const Case cases[] = {
+        {"steps back a little", "262143328850\n", {{0, "5000000", {}}, {1, "4000000", {}}, {2, "6000000", 2.0}}},
+        {"steps back to zero", "262143328850\n", {{0, "90000000000", {}}, {1, "0", {}}, {4, "30000000", 10.0}}},
+        {"a real wrap stays one", "262143328850\n", {{0, nearEnd, {}}, {2, "40000000", 50.0}}},
+        {"a wrap too large for the time", "262143328850\n", {{0, nearEnd, {}}, {0.01, "40000000", {}}}},
+        {"jumps far ahead", "262143328850\n", {{0, "1000000", {}}, {1, "100001000000", {}}, {2, "100003000000", 2.0}}},
+        {"a range of 0 is no range", "0\n", {{0, "5000000", {}}, {1, "1000000", {}}, {2, "3000000", 2.0}}},
+        {"a range of 0 does not hide values", "0\n", {{0, "5000000", {}}, {1, "7000000", 2.0}}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        FakeSysfs tree;
+        const std::string zone = "sys/class/powercap/intel-rapl:0/";
+        tree.Write(zone + "name", "package-0\n");
+        tree.Write(zone + "energy_uj", "0\n");
+        if (test.maxEnergyRange != nullptr) tree.Write(zone + "max_energy_range_uj", test.maxEnergyRange);
+        PowerSource power(tree.Root());
+        ASSERT_TRUE(power.IsAvailable());
+        for (const Read& read : test.reads) {
+            tree.Write(zone + "energy_uj", read.energy + "\n");
+            const auto readings = power.ReadAt(read.seconds);
+            std::optional<double> watts;
+            if (!readings.empty()) watts = readings[0].value;
+            EXPECT_EQ(watts, read.watts) << "at " << read.seconds << " s";
+        }
+    }
+}
+
+// Sensor files that are not what they seem: only a regular file inside the tree is read, and none
+// of these makes the reader wait (a FIFO would, for a writer that never comes).
+TEST(SysfsSourcesTest, OnlyRegularFilesInsideTheTreeAreRead) {
+    FakeSysfs tree;
+    FakeSysfs outside;
+    outside.Write("hot", "99000\n");
+    const std::string chip = "sys/class/hwmon/hwmon0/";
+    tree.Write(chip + "name", "k10temp\n");
+    tree.Write(chip + "temp1_input", "41000\n");
+    tree.Write("sys/devices/platform/nct6775/temp", "43000\n");
+    const std::filesystem::path at = tree.Path() / chip;
+    struct Case {
+        const char* name;
+        std::function<bool(const std::filesystem::path&)> make;  // false: cannot be made here
+        bool read;
+    };
+    const auto link = [](std::filesystem::path target) {
+        return [target](const std::filesystem::path& path) {
+            std::error_code error;
+            std::filesystem::create_symlink(target, path, error);
+            return !error;
+        };
+    };
+    const Case cases[] = {
+        {"a regular file", [](const std::filesystem::path& path) { return static_cast<bool>(std::ofstream(path) << "42000\n"); }, true},
+#ifndef _WIN32
+        {"a FIFO", [](const std::filesystem::path& path) { return mkfifo(path.c_str(), 0644) == 0; }, false},
+        {"a character device", [](const std::filesystem::path& path) { return mknod(path.c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0; },
+         false},
+#endif
+        {"a folder", [](const std::filesystem::path& path) { return std::filesystem::create_directory(path); }, false},
+        {"a link out of the tree", link(outside.Path() / "hot"), false},
+        {"a link to a file of the tree", link(tree.Path() / "sys/devices/platform/nct6775/temp"), false},
+        {"a link to a device", link("/dev/zero"), false},
+        {"too long to be a value", [](const std::filesystem::path& path) { return static_cast<bool>(std::ofstream(path) << std::string(70, '4')); },
+         false},
+    };
+    std::map<std::string, bool> expected;
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+        const std::string name = "temp" + std::to_string(i + 2) + "_input";
+        if (!cases[i].make(at / name)) continue;
+        expected["hwmon0/temp" + std::to_string(i + 2)] = cases[i].read;
+    }
+    TemperatureSource temperatures(tree.Root());
+    const auto celsius = ByKey(temperatures.Read());
+    EXPECT_EQ(celsius.count("hwmon0/temp1"), 1u);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string key = "hwmon0/temp" + std::to_string(i + 2);
+        if (expected.count(key) == 0) continue;
+        EXPECT_EQ(celsius.count(key), expected[key] ? 1u : 0u) << cases[i].name;
+    }
+    // A name file that is a FIFO or a link out of the tree gives no label; the chip's folder name stands in.
+    FakeSysfs labels;
+    labels.Write("sys/class/hwmon/hwmon4/temp1_input", "30000\n");
+    link(outside.Path() / "hot")(labels.Path() / "sys/class/hwmon/hwmon4/temp1_label");
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo((labels.Path() / "sys/class/hwmon/hwmon4/name").c_str(), 0644), 0);
+#endif
+    const auto labelled = ByKey(TemperatureSource(labels.Root()).Read());
+    ASSERT_EQ(labelled.count("hwmon4/temp1"), 1u);
+    EXPECT_EQ(labelled.at("hwmon4/temp1").label, "hwmon4 temp1");
 }
 
 TEST(SysfsSourcesTest, BadRootMakesEverySourceAbsentWithOneMessage) {

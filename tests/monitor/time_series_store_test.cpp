@@ -141,12 +141,40 @@ TEST(TimeSeriesStoreTest, CsvHoldsEveryPointAndReplacesTheFileWhole) {
     ASSERT_TRUE(SaveSeriesCsv(store, path, &error)) << error;
     EXPECT_EQ(FileText(path), csv.str());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
-    // A save that fails leaves the earlier file as it was and says why.
-    std::filesystem::create_directory(path + ".partial");
+    // A save that fails leaves the earlier file as it was and says why: a path that is a link to
+    // it is refused, not written through (a folder where links cannot be made).
+    const std::string refused = folder + "/link.csv";
+    std::error_code noLink;
+    std::filesystem::create_symlink(path, refused, noLink);
+    if (noLink) std::filesystem::create_directory(refused);
     store.Append(power, 3.0, 2.0);
-    EXPECT_FALSE(SaveSeriesCsv(store, path, &error));
-    EXPECT_NE(error.find("monitor.csv.partial"), std::string::npos) << error;
+    EXPECT_FALSE(SaveSeriesCsv(store, refused, &error));
+    EXPECT_NE(error.find("link.csv"), std::string::npos) << error;
     EXPECT_EQ(FileText(path), csv.str());
     EXPECT_FALSE(SaveSeriesCsv(store, folder + "/no_such_folder/monitor.csv", &error));
+    std::filesystem::remove_all(folder);
+}
+
+// Saved into a folder others can write to: what sits under a name the save could use (here a link
+// someone planted to a file of the user's) is never written through.
+TEST(TimeSeriesStoreTest, ACsvSaveWritesThroughNothingPlanted) {
+    TimeSeriesStore store;
+    store.Append(store.FindOrAddSeries("Power/intel-rapl:0", "package-0", MonitorUnit::kWatts), 1.0, 20.0);
+    const std::string folder = TempPath("ferrox_csv_");
+    std::filesystem::create_directory(folder);
+    const std::string victim = folder + "/notes.txt";
+    std::ofstream(victim) << "mine\n";
+    const std::string path = folder + "/monitor.csv";
+    std::error_code refused;
+    std::filesystem::create_symlink(victim, path + ".partial", refused);
+    if (refused) {
+        std::filesystem::remove_all(folder);
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    std::string error;
+    ASSERT_TRUE(SaveSeriesCsv(store, path, &error)) << error;
+    EXPECT_EQ(FileText(victim), "mine\n") << "the save wrote through the planted link";
+    EXPECT_FALSE(std::filesystem::is_symlink(path)) << "the saved file is the planted link";
+    EXPECT_EQ(FileText(path).rfind("series,label,unit", 0), 0u);
     std::filesystem::remove_all(folder);
 }

@@ -35,7 +35,7 @@ if [ "$documented" != "$offered" ]; then
 fi
 
 # The program itself accepts exactly these options.
-program=$(QT_QPA_PLATFORM=offscreen "$stage/usr/bin/ferrox" --help | grep -oE -- '^ *--[a-z-]+' | tr -d ' ' | sort -u)
+program=$(QT_QPA_PLATFORM=offscreen "$stage/usr/bin/ferrox" --help | sed -n 's/^ *\(-[a-zA-Z], \)\{0,1\}\(--[a-z-]*\).*/\2/p' | sort -u)
 if [ "$documented" != "$program" ]; then
     fail "ferrox --help and the manual page list different options:"
     diff <(echo "$documented") <(echo "$program") | sed -n 's/^</  only in the manual:/p; s/^>/  only in ferrox --help:/p'

@@ -71,6 +71,28 @@ TEST(Win32Files, AReplacementIsWholeOrNotAtAll) {
     EXPECT_FALSE(ReplaceFile(directory.File("missing/x.json"), "x", &error));
 }
 
+// A file left (or planted) under a name the temporary file could have had is never opened,
+// truncated or moved into place; only a regular file is taken as a report path.
+TEST(Win32Files, AReplacementMakesItsOwnFileAndReplacesOnlyAFile) {
+    TemporaryDirectory directory;
+    const std::string report = directory.File("r.json");
+    const std::string planted = report + ".partial-" + std::to_string(GetCurrentProcessId());
+    std::ofstream(std::filesystem::path(Utf16(planted)), std::ios::binary) << "theirs\n";
+    std::string error;
+    ASSERT_TRUE(ReplaceFile(report, "report\n", &error)) << error;
+    EXPECT_EQ(ReadAll(planted), "theirs\n") << "the file already there was opened";
+    EXPECT_EQ(ReadAll(report), "report\n");
+    EXPECT_EQ(EntriesIn(directory.path), 2u);
+
+    for (const std::string& refused : {std::string("NUL"), directory.File("CON"), directory.path.string()}) {
+        SCOPED_TRACE(refused);
+        EXPECT_FALSE(CanWriteFile(refused, &error));
+        EXPECT_FALSE(ReplaceFile(refused, "report\n", &error));
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(directory.path));
+    EXPECT_EQ(EntriesIn(directory.path), 2u) << "the checks leave nothing behind";
+}
+
 TEST(Win32Files, AppendsFromSeveralThreadsArriveAsWholeLines) {
     TemporaryDirectory directory;
     const std::string log = directory.File("ferrox.log");
@@ -100,6 +122,23 @@ TEST(Win32Files, AppendsFromSeveralThreadsArriveAsWholeLines) {
         EXPECT_EQ(line, "writer " + std::to_string(writer) + " line " + std::to_string(number) + " " + filler);
     }
     EXPECT_EQ(total, kWriters * kLines);
+}
+
+// A log with a second name (a hard link to a file elsewhere) is not written through.
+TEST(Win32Files, AnAppendRefusesALogWithAnotherName) {
+    TemporaryDirectory directory;
+    std::string error;
+    ASSERT_TRUE(MakePrivateDirectory(directory.File("state/ferrox"), &error)) << error;
+    const std::string log = directory.File("state/ferrox/ferrox.log");
+    const std::string elsewhere = directory.File("elsewhere.txt");
+    std::ofstream(std::filesystem::path(Utf16(elsewhere)), std::ios::binary) << "kept\n";
+    if (!CreateHardLinkW(Utf16(log).c_str(), Utf16(elsewhere).c_str(), nullptr)) GTEST_SKIP() << "no hard links here";
+    EXPECT_FALSE(AppendToFile(log, "line\n", &error));
+    EXPECT_NE(error.find("hard link"), std::string::npos) << error;
+    EXPECT_EQ(ReadAll(elsewhere), "kept\n");
+    const std::string own = directory.File("state/ferrox/own.log");
+    EXPECT_TRUE(AppendToFile(own, "line\n", &error)) << error;
+    EXPECT_EQ(ReadAll(own), "line\n");
 }
 
 TEST(Win32Files, ChecksAndDirectoriesTakeUtf8Names) {

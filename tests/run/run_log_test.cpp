@@ -1,5 +1,6 @@
 // The run log: whole lines only ever appended, by several processes at once; an unwritable place
-// reported once.
+// reported once; a state folder or log that someone else controls refused; outside text never
+// starts a line of its own.
 
 #include "run/run_log.h"
 
@@ -8,10 +9,14 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/other_user.h"
 #endif
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -83,6 +88,100 @@ TEST(RunLog, ConcurrentWritersNeverLoseOrMixLines) {
 }
 
 #endif
+
+#ifndef _WIN32
+// Root runs with a state folder (XDG_STATE_HOME) that another user can reach, and that user has
+// arranged for the log to lead into a file of root's.
+TEST(RunLog, AStateFolderOrLogAnotherUserControlsIsRefused) {
+    if (const std::string why = OtherUserUnavailable(); !why.empty()) GTEST_SKIP() << why;
+    struct Case {
+        const char* name;
+        // Makes state/ferrox/ferrox.log lead to secret, as root (setup) and as the other user (plant).
+        std::function<void(const std::filesystem::path& state, const std::filesystem::path& secret)> setup;
+        std::function<bool(const std::filesystem::path& state, const std::filesystem::path& secret)> plant;
+    };
+    namespace fs = std::filesystem;
+    const auto link = [](const fs::path& target, const fs::path& at) { return symlink(target.c_str(), at.c_str()) == 0; };
+    const Case cases[] = {
+        {"the state folder is theirs, the log a link to root's file",
+         [](const fs::path& state, const fs::path&) { fs::create_directories(state / "ferrox"); GiveToOtherUser(state / "ferrox"); },
+         [&](const fs::path& state, const fs::path& secret) { return link(secret, state / "ferrox" / "ferrox.log"); }},
+        {"the state folder is root's but writable by all, the log a link",
+         [](const fs::path& state, const fs::path&) {
+             fs::create_directories(state / "ferrox");
+             fs::permissions(state / "ferrox", fs::perms::all);
+         },
+         [&](const fs::path& state, const fs::path& secret) { return link(secret, state / "ferrox" / "ferrox.log"); }},
+        {"the state folder is a link to root's folder",
+         [](const fs::path& state, const fs::path&) { GiveToOtherUser(state); },
+         [&](const fs::path& state, const fs::path& secret) { return link(secret.parent_path(), state / "ferrox"); }},
+        {"the log is a file of theirs",
+         [](const fs::path& state, const fs::path&) {
+             fs::create_directories(state / "ferrox");
+             std::ofstream(state / "ferrox" / "ferrox.log") << "theirs\n";
+             GiveToOtherUser(state / "ferrox" / "ferrox.log");
+         },
+         [](const fs::path&, const fs::path&) { return true; }},
+        {"the log is a second name of root's file",
+         [](const fs::path& state, const fs::path& secret) {
+             fs::create_directories(state / "ferrox");
+             fs::create_hard_link(secret, state / "ferrox" / "ferrox.log");
+         },
+         [](const fs::path&, const fs::path&) { return true; }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        TemporaryDirectory base;
+        fs::permissions(base.path, fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
+        fs::create_directory(base.path / "root-only");
+        fs::permissions(base.path / "root-only", fs::perms::owner_all);
+        const fs::path secret = base.path / "root-only" / "ferrox.log";
+        std::ofstream(secret) << "root's own\n";
+        fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+        const fs::path state = base.path / "state";
+        fs::create_directory(state);
+        test.setup(state, secret);
+        ASSERT_TRUE(AsOtherUser([&] { return test.plant(state, secret); })) << "the other user could not plant";
+
+        RunLog log((state / "ferrox" / "ferrox.log").string());
+        EXPECT_FALSE(log.Write("start: FAILED? PASSED!"));
+        EXPECT_FALSE(log.Write("end"));
+        EXPECT_FALSE(log.TakeNewProblem().empty()) << "refused, and said once";
+        EXPECT_TRUE(log.TakeNewProblem().empty());
+        std::ifstream in(secret);
+        std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(content, "root's own\n") << "root's file was written through the state folder";
+    }
+}
+
+TEST(RunLog, ANewStateFolderAndLogAreTheUsersAlone) {
+    TemporaryDirectory directory;
+    const std::filesystem::path folder = directory.path / "state" / "ferrox";
+    RunLog log((folder / "ferrox.log").string());
+    ASSERT_TRUE(log.Write("start"));
+    struct stat status{};
+    ASSERT_EQ(stat(folder.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    ASSERT_EQ(stat((folder / "ferrox.log").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_EQ(status.st_uid, geteuid());
+}
+#endif
+
+// Text from outside (an environment variable, a path, a sensor's label) may hold line breaks and
+// terminal escapes: it never makes a line of its own in the log.
+TEST(RunLog, OutsideTextNeverStartsALineOfItsOwn) {
+    TemporaryDirectory directory;
+    const std::string path = (directory.path / "ferrox.log").string();
+    RunLog log(path);
+    ASSERT_TRUE(log.Write("note: FERROX_INJECT_FAULT=cpu=9\n2026-01-01 00:00:00 end after 01:00:00: PASSED\r\x1b[2J ignored"));
+    ASSERT_TRUE(log.Write("second"));
+    const std::vector<std::string> lines = Lines(path);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("cpu=9\\n2026-01-01 00:00:00 end after 01:00:00: PASSED\\r\\x1b[2J ignored"), std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find(" second"), std::string::npos);
+}
 
 TEST(RunLog, AnUnwritablePlaceIsReportedOnceAndNothingBreaks) {
 #ifdef _WIN32

@@ -63,12 +63,19 @@ TEST(RunMonitor, ARisingThrottleCounterIsAnEventWithItsText) {
     // The first sweep starts the count; a rise after it is throttling.
     ASSERT_TRUE(SampleUntil(monitor, seconds, [&] { return monitor.History().SeriesCount() > 0; }));
     tree.Write("sys/devices/system/cpu/cpu1/thermal_throttle/core_throttle_count", "7\n");
-    ASSERT_TRUE(SampleUntil(monitor, seconds, [&] { return !monitor.ThrottleEvents().empty(); }));
+    ASSERT_TRUE(SampleUntil(monitor, seconds, [&] { return monitor.Throttling().Count() > 0; }));
+    EXPECT_TRUE(monitor.TakeEndedThrottling().empty()) << "under way: not ended yet";
     monitor.Stop();
-    const ThrottleEvent& event = monitor.ThrottleEvents().front();
-    EXPECT_EQ(event.processor, 1);
-    EXPECT_EQ(event.reason, ThrottleReason::kCoreThrottleCount);
-    EXPECT_EQ(DescribeThrottling(event, "processor 1"), "throttling on processor 1: its core throttle counter rose from 0 to 7");
+    const std::vector<ThrottleEpisode> ended = monitor.TakeEndedThrottling();
+    ASSERT_EQ(ended.size(), 1u) << "the run's end ends it, once";
+    EXPECT_TRUE(monitor.TakeEndedThrottling().empty());
+    const ThrottleEpisode& episode = ended.front();
+    EXPECT_EQ(episode.processors, std::vector<int>{1});
+    EXPECT_EQ(episode.reason, ThrottleReason::kCoreThrottleCount);
+    EXPECT_EQ(episode.counts, 7u);
+    const std::string text = DescribeThrottleEpisode(episode, "processor 1");
+    EXPECT_EQ(text.substr(0, 30), "throttling on processor 1 from") << text;
+    EXPECT_NE(text.find(": its core throttle counter rose by 7"), std::string::npos) << text;
 }
 
 TEST(RunMonitor, AMachineWithoutSensorsSaysSoAndStillKeepsTheClocks) {

@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/processors.h"
 #include "run/core_cycler.h"
+#include "monitor/throttle_episodes.h"
 #include "run/run_text.h"
 
 namespace {
@@ -116,6 +117,48 @@ TEST(RunText, TitleSuffixTipAndTimes) {
     EXPECT_EQ(FormatRunTime(0.75, true), "00:00:00.7");
     EXPECT_EQ(FormatRunTime(3661.99, true), "01:01:01.9");
     EXPECT_EQ(FormatDigest(0x1Full), "000000000000001f");
+}
+
+TEST(RunText, ThrottleEpisodesNameTheirPackageCoreOrProcessorOnce) {
+    const struct {
+        std::vector<int> processors;
+        const char* text;
+    } ranges[] = {{{3}, "3"}, {{3, 35}, "3 and 35"}, {{0, 1, 2, 3}, "0-3"}, {{1, 4, 5, 6, 7, 9}, "1, 4-7 and 9"}, {{}, ""}};
+    for (const auto& range : ranges) EXPECT_EQ(ProcessorRangesText(range.processors), range.text);
+
+    ThrottleEpisode package;
+    package.reason = ThrottleReason::kPackageThrottleCount;
+    package.package = 0;
+    for (int processor = 0; processor < 64; ++processor) package.processors.push_back(processor);
+    package.startSeconds = 65.0;
+    package.endSeconds = 100.0;
+    package.counts = 80;
+    ThrottleEpisode core = package;
+    core.reason = ThrottleReason::kCoreThrottleCount;
+    core.core = 3;
+    core.processors = {3, 35};
+    core.counts = 7;
+    ThrottleEpisode lone = core;
+    lone.core = -1;
+    lone.processors = {5};
+    ThrottleEpisode clock;
+    clock.reason = ThrottleReason::kClockDrop;
+    clock.processors = {2};
+    clock.startSeconds = 120.0;
+    clock.endSeconds = 150.5;
+    clock.lowestHertz = 2.1e9;
+    clock.medianHertz = 3.2e9;
+    const struct {
+        const ThrottleEpisode& episode;
+        const char* text;
+    } cases[] = {
+        {package, "throttling on package 0 from 00:01:05.0 to 00:01:40.0: its package throttle counter rose by 80 (processors 0-63)"},
+        {core, "throttling on core 3 of package 0 (processors 3 and 35) from 00:01:05.0 to 00:01:40.0: its core throttle counter rose by 7"},
+        {lone, "throttling on PLACE from 00:01:05.0 to 00:01:40.0: its core throttle counter rose by 7"},
+        {clock, "throttling on PLACE from 00:02:00.0 to 00:02:30.5: its clock fell to 2100.0 MHz, more than 10% below its "
+                "first-minute median 3200.0 MHz"},
+    };
+    for (const auto& test : cases) EXPECT_EQ(DescribeThrottleEpisode(test.episode, "PLACE"), test.text);
 }
 
 class RunWithLog : public ::testing::Test {

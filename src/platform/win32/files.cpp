@@ -1,11 +1,12 @@
 // Appends through a handle opened for FILE_APPEND_DATA only (each write goes to the end of the
 // file as one piece, which Windows never interleaves with another process's), and replacements
-// by write, FlushFileBuffers and MoveFileEx over the old file. Paths are UTF-8, given to the "W"
-// functions.
+// by write, FlushFileBuffers and MoveFileEx of a file this process made (CREATE_NEW under a name
+// nobody can guess) over the old file. Paths are UTF-8, given to the "W" functions.
 
 #include "platform/win32/windows_api.h"
 
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 #include "platform/files.h"
@@ -33,6 +34,53 @@ bool WriteAll(HANDLE file, const std::string& text) {
 
 std::filesystem::path PathOf(const std::string& utf8) { return std::filesystem::path(Utf16(utf8)); }
 
+std::string DirectoryOf(const std::string& path) {
+    const std::filesystem::path parent = PathOf(path).parent_path();
+    return parent.empty() ? std::string(".") : Utf8(parent.wstring());
+}
+
+// Twelve letters and digits nobody can guess (MinGW's random_device draws on rand_s, the system's
+// cryptographic source).
+std::wstring RandomName() {
+    static constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    std::wstring name;
+    for (int i = 0; i < 12; ++i) name += kLetters[random() % (sizeof kLetters / sizeof kLetters[0] - 1)];
+    return name;
+}
+
+// A new file beside path that this call made itself: CREATE_NEW opens nothing that is already
+// there, and a reparse point is never followed. INVALID_HANDLE_VALUE with the last error set.
+HANDLE CreateTemporaryBeside(const std::string& path, std::wstring* temporary) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        *temporary = Utf16(path) + L".partial-" + RandomName();
+        HANDLE handle = CreateFileW(temporary->c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (handle != INVALID_HANDLE_VALUE || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS))
+            return handle;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// Why path cannot be a report's place, from what is there now (nothing is fine); empty when it can.
+std::string ExistingTargetProblem(const std::string& path) {
+    // No access asked: only what the name stands for, without following a link or opening a device.
+    HANDLE handle = CreateFileW(Utf16(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const Win32DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? std::string() : Reason("cannot look at", path, code);
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    CloseHandle(handle);
+    if (!disk || !known) return path + " is not a regular file (a device or pipe), which a report would replace";
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return path + " is a symbolic link; give the path of the file itself";
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return path + " is a directory";
+    return {};
+}
+
 }  // namespace
 
 std::string UserStateDirectory() {
@@ -56,15 +104,39 @@ bool MakeDirectories(const std::string& directory, std::string* error) {
     return false;
 }
 
+bool MakePrivateDirectory(const std::string& directory, std::string* error) {
+    if (!MakeDirectories(directory, error)) return false;
+    const Win32DWORD attributes = GetFileAttributesW(Utf16(directory).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+    if (error != nullptr) *error = attributes == INVALID_FILE_ATTRIBUTES ? Reason("cannot look at", directory) : directory + " is a symbolic link";
+    return false;
+}
+
 bool AppendToFile(const std::string& file, const std::string& text, std::string* error) {
+    const auto fail = [&](const std::string& reason) {
+        if (error != nullptr) *error = reason;
+        return false;
+    };
+    // The folder must not be a link to somewhere else (a junction or a symbolic link).
+    const std::string directory = DirectoryOf(file);
+    const Win32DWORD folder = GetFileAttributesW(Utf16(directory).c_str());
+    if (folder == INVALID_FILE_ATTRIBUTES) return fail(Reason("cannot open the directory", directory));
+    if (folder & FILE_ATTRIBUTE_REPARSE_POINT) return fail(directory + " is a symbolic link");
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the file. (Read
-    // access only because LockFileEx asks for it.)
+    // access only because LockFileEx asks for it.) A reparse point is opened as itself, not
+    // followed, and then refused.
     HANDLE handle = CreateFileW(Utf16(file).c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        if (error != nullptr) *error = Reason("cannot open", file);
-        return false;
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return fail(Reason("cannot open", file));
+    BY_HANDLE_FILE_INFORMATION information{};
+    std::string problem;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information)) problem = file + " is not a regular file";
+    else if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) problem = file + " is a symbolic link";
+    else if (information.nNumberOfLinks != 1) problem = file + " has other names (hard links) that may lead elsewhere";
+    if (!problem.empty()) {
+        CloseHandle(handle);
+        return fail(problem);
     }
     // Appends from several handles at once could still meet at one offset where the file system
     // does not serialise them (Wine does not): every writer takes the same lock first. It is one
@@ -81,14 +153,18 @@ bool AppendToFile(const std::string& file, const std::string& text, std::string*
 }
 
 bool ReplaceFile(const std::string& path, const std::string& content, std::string* error) {
-    const std::string temporary = path + ".partial-" + std::to_string(GetCurrentProcessId());
-    const std::wstring wideTemporary = Utf16(temporary);
-    HANDLE handle = CreateFileW(wideTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        if (error != nullptr) *error = Reason("cannot create", temporary);
+    // Only a regular file is replaced: whatever else came to be there meanwhile is left alone.
+    if (const std::string problem = ExistingTargetProblem(path); !problem.empty()) {
+        if (error != nullptr) *error = problem;
         return false;
     }
+    std::wstring wideTemporary;
+    HANDLE handle = CreateTemporaryBeside(path, &wideTemporary);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (error != nullptr) *error = Reason("cannot create a file in the directory", DirectoryOf(path));
+        return false;
+    }
+    const std::string temporary = Utf8(wideTemporary);
     bool done = WriteAll(handle, content) && FlushFileBuffers(handle);
     if (!done && error != nullptr) *error = Reason("cannot write", temporary);
     CloseHandle(handle);
@@ -101,28 +177,32 @@ bool ReplaceFile(const std::string& path, const std::string& content, std::strin
     return done;
 }
 
+bool RemoveFile(const std::string& path, std::string* error) {
+    if (DeleteFileW(Utf16(path).c_str())) return true;
+    const Win32DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
+    if (error != nullptr) *error = Reason("cannot remove", path, code);
+    return false;
+}
+
 bool CanWriteFile(const std::string& path, std::string* error) {
     if (path.empty()) {
         if (error != nullptr) *error = "no file name given";
         return false;
     }
-    const std::filesystem::path target = PathOf(path);
-    std::error_code code;
-    if (std::filesystem::is_directory(target, code)) {
-        if (error != nullptr) *error = path + " is a directory";
+    if (const std::string problem = ExistingTargetProblem(path); !problem.empty()) {
+        if (error != nullptr) *error = problem;
         return false;
     }
-    // The file is replaced by a rename in its directory: that directory must take new files. Windows
-    // has no access() that answers this, so a file is made there and removed at once.
-    const std::filesystem::path parent = target.parent_path();
-    const std::filesystem::path directory = parent.empty() ? std::filesystem::path(L".") : parent;
-    const std::wstring probe = (directory / (L".ferrox-probe-" + std::to_wstring(GetCurrentProcessId()))).wstring();
-    HANDLE handle = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    // The file is replaced by a rename in its directory: that directory must take new files. Only
+    // making one tells, so a file is made there and removed at once.
+    std::wstring temporary;
+    HANDLE handle = CreateTemporaryBeside(path, &temporary);
     if (handle == INVALID_HANDLE_VALUE) {
-        if (error != nullptr) *error = Reason("cannot write in the directory", Utf8(directory.wstring()));
+        if (error != nullptr) *error = Reason("cannot write in the directory", DirectoryOf(path));
         return false;
     }
     CloseHandle(handle);
+    DeleteFileW(temporary.c_str());
     return true;
 }
