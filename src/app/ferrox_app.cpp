@@ -97,7 +97,8 @@ int CFerroxApp::InitInstance() {
     m_frame->SetAnimated(m_startOptions.animated);
     m_frame->SetCloseAtEnd(m_startOptions.closeAtEnd);
     if (m_startOptions.minimized) {
-        m_frame->HideToTray();
+        if (!m_frame->HideToTray())
+            WriteWarning("no tray to start in (no tray host runs): the window starts minimised to the task bar instead");
     } else {
         m_frame->ShowWindow(SW_SHOW);
         m_frame->UpdateWindow();

@@ -75,7 +75,7 @@ int CFerroxFrame::OnCreate() {
     m_notifyIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_notifyIcon.uCallbackMessage = kTrayCallbackMessage;
     m_notifyIcon.hIcon = GetIcon();
-    Shell_NotifyIcon(NIM_ADD, &m_notifyIcon);
+    m_trayShown = Shell_NotifyIcon(NIM_ADD, &m_notifyIcon);
     CopyTip(m_notifyIcon, "Ferrox");
     Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
 
@@ -342,9 +342,15 @@ void CFerroxFrame::SetAnimated(bool on) {
     UpdateWindow();
 }
 
-void CFerroxFrame::HideToTray() {
+bool CFerroxFrame::HideToTray() {
+    // Without a tray host a hidden window could never be brought back: minimise it instead.
+    if (!m_trayShown) {
+        ShowWindow(SW_MINIMIZE);
+        return false;
+    }
     SetExStyle((GetExStyle() | WS_EX_TOOLWINDOW) & ~WS_EX_APPWINDOW);
     ShowWindow(SW_HIDE);
+    return true;
 }
 
 void CFerroxFrame::ShowFromTray() {

@@ -34,8 +34,9 @@ public:
 
     void SetAnimated(bool on);
     void ShowFromTray();
-    // Keeps the window out of sight with only its tray icon (start-up in the tray).
-    void HideToTray();
+    // Keeps the window out of sight with only its tray icon (start-up in the tray); without a tray
+    // host it minimises the window instead and returns false.
+    bool HideToTray();
     // Takes the run's news: the first error turns the tray icon red and shows one notification.
     // At the end of the run's duration the load stops and the window stays, with the verdict in
     // its title, the Results window and one notification (or closes, with SetCloseAtEnd). Called
@@ -87,6 +88,7 @@ private:
     FrameClock m_clock;
     StressRun* m_run;
     bool m_closeAtEnd = false;
+    bool m_trayShown = false;  // a tray host shows the icon
     std::string m_toolTipText;
     CTableWindow m_results;
     CChartWindow m_monitor;

@@ -38,6 +38,12 @@ TableContent ResultsTable(const RunSummary& summary, bool ended) {
         table.heading = "No errors in " + std::to_string(summary.checks) + " checks so far.";
     }
     table.heading += " Run time " + FormatRunTime(summary.elapsedSeconds) + ", load: " + load + ".";
+    if (summary.loadSpells.size() > 1) {
+        table.heading += " Loads:";
+        for (const LoadSpell& spell : summary.loadSpells)
+            table.heading += " " + spell.kernel + " at " + PriorityChoiceKey(spell.priority) + " " + FormatRunTime(spell.seconds) + ",";
+        table.heading.back() = '.';
+    }
     if (summary.coreClock.samples > 0) table.heading += " Effective clock " + Megahertz(summary.coreClock.meanHz) + " MHz mean.";
     if (const std::string hottest = TemperatureText(summary.hottestCelsius, summary.hottestLabel); !hottest.empty())
         table.heading += " Hottest " + hottest + ".";

@@ -18,7 +18,11 @@ constexpr double kLongestRun = 366.0 * 24 * 3600;
 const std::vector<CommandLineOption>& Options() {
     static const std::vector<CommandLineOption> options = {
         {"threads", "N|auto", "Load N processors, or every one (auto, the default)."},
-        {"priority", "low|normal|high|realtime", "The workers' priority (default normal)."},
+        {"priority", "low|normal|high|realtime",
+         "The workers' priority (default normal). On Linux a nice value from Ferrox's own: low +19, normal 0, "
+         "high -8, realtime -10 (never a real-time scheduling policy; an ordinary user gets at most what "
+         "RLIMIT_NICE allows, and is told); on Windows the idle, normal, high class (realtime runs in the high "
+         "class at the time-critical thread priority)."},
         {"load", "widest|avx512|avx2|builtin",
          "The load: the widest self-checked kernel this processor runs (the default), AVX-512, AVX2/FMA, or the "
          "built-in classic mixes (their own arithmetic is not checked: the verdict is then NO ERRORS SEEN at best)."},

@@ -73,11 +73,18 @@ int RunHeadless(const CommandLine& line) {
     // Errors of the last passes, taken while the workers stopped.
     times.end = std::time(nullptr);
     const RunSummary summary = run.Summary();
-    WriteLine(stdout, SummaryText(summary, times.endReason));
     int status = ExitStatusFor(summary.verdict);
-    if (!line.reportPath.empty() &&
-        !WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz, run.Monitor(), &run.Log()))
-        status = kExitReportNotWritten;
+    // A report file first, so the summary can give the status its writing decided; a report on
+    // stdout comes after the summary.
+    const bool reportToStdout = line.reportPath == "-";
+    auto writeReport = [&] {
+        if (!line.reportPath.empty() && !WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz,
+                                                        run.Monitor(), &run.Log(), line.json))
+            status = kExitReportNotWritten;
+    };
+    if (!reportToStdout) writeReport();
+    WriteLine(stdout, line.json ? SummaryJson(summary, times.endReason, status) : SummaryText(summary, times.endReason));
+    if (reportToStdout) writeReport();
     if (run.AbandonedWorkers() > 0) {
         // A stuck worker never returns, and the run's objects must outlive it: end the process here,
         // with everything said and written.

@@ -13,6 +13,7 @@ bool CanWriteReport(const std::string& path, std::string* reason);
 // Removes an earlier report at path before the run; false with a reason when it cannot.
 bool RemoveOldReport(const std::string& path, std::string* reason);
 // Writes it; false, with one line on stderr and one in the log (when given), when it could not.
+// oneLine: as a single line (on stdout among JSON lines).
 bool WriteRunReport(const std::string& path, const RunSummary& summary, const RunSettings& settings,
                     const ReportTimes& times, double timeStampHz, const RunMonitor* monitor = nullptr,
-                    RunLog* log = nullptr);
+                    RunLog* log = nullptr, bool oneLine = false);

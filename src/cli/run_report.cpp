@@ -175,12 +175,23 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     chosen.Set("threads", settings.threads == 0 ? JsonValue("auto") : JsonValue(settings.threads));
     chosen.Set("cycle_seconds", settings.cycleSeconds > 0 ? JsonValue(settings.cycleSeconds) : JsonValue());
     chosen.Set("priority", PriorityChoiceKey(settings.priority));
+    chosen.Set("applied_priority", PriorityChoiceKey(summary.appliedPriority));
     chosen.Set("load", LoadChoiceKey(settings.load));
     chosen.Set("kernel", summary.kernelRuns ? JsonValue(LoadKernelName(summary.kernel)) : JsonValue());
     chosen.Set("pin", settings.pin);
     chosen.Set("stop_on_error", settings.stopOnError);
     chosen.Set("duration_seconds", settings.durationSeconds > 0 ? Seconds(settings.durationSeconds) : JsonValue());
     report.Set("settings", chosen);
+
+    JsonValue spells = JsonValue::MakeArray();
+    for (const LoadSpell& spell : summary.loadSpells) {
+        JsonValue entry = JsonValue::MakeObject();
+        entry.Set("kernel", spell.kernel);
+        entry.Set("priority", PriorityChoiceKey(spell.priority));
+        entry.Set("seconds", Seconds(spell.seconds));
+        spells.Append(entry);
+    }
+    report.Set("loads", spells);
 
     JsonValue processors = JsonValue::MakeArray();
     for (const ProcessorResult& processor : summary.processors) processors.Append(ProcessorJson(processor));

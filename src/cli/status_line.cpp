@@ -5,6 +5,7 @@
 
 #include "cli/run_report.h"
 #include "platform/json.h"
+#include "run/run_settings.h"
 #include "run/run_text.h"
 
 namespace {
@@ -82,6 +83,34 @@ std::string SummaryText(const RunSummary& summary, const std::string& reason) {
                        " (" + reason + "): " + std::to_string(summary.checks) + " checks passed, " +
                        std::to_string(summary.errors) + (summary.errors == 1 ? " error" : " errors");
     if (const std::string loaded = LoadedShareText(summary); !loaded.empty()) line += "; " + loaded;
+    if (summary.loadSpells.size() > 1) line += "; loads: " + LoadSpellsText(summary);
     if (!summary.failingProcessors.empty()) line += ". " + FailingProcessorsText(summary.failingProcessors);
     return line;
+}
+
+std::string LoadSpellsText(const RunSummary& summary) {
+    std::string text;
+    for (const LoadSpell& spell : summary.loadSpells) {
+        if (!text.empty()) text += ", ";
+        text += spell.kernel + " at " + PriorityChoiceKey(spell.priority) + " " + FormatRunTime(spell.seconds);
+    }
+    return text;
+}
+
+std::string SummaryJson(const RunSummary& summary, const std::string& reason, int exitStatus) {
+    JsonValue line = JsonValue::MakeObject();
+    line.Set("summary", true);
+    line.Set("verdict", VerdictKey(summary.verdict));
+    line.Set("verdict_reason", summary.verdictReason.empty() ? JsonValue() : JsonValue(summary.verdictReason));
+    line.Set("exit_status", exitStatus);
+    line.Set("end_reason", reason);
+    line.Set("run_seconds", std::round(summary.elapsedSeconds * 10.0) / 10.0);
+    line.Set("checks", summary.checks);
+    line.Set("errors", summary.errors);
+    JsonValue failing = JsonValue::MakeArray();
+    for (int processor : summary.failingProcessors) failing.Append(processor);
+    line.Set("failing_processors", failing);
+    const ProcessorResult* least = LeastLoaded(summary);
+    line.Set("lowest_loaded_share", least != nullptr ? JsonValue(std::round(least->loadedShare * 1000.0) / 1000.0) : JsonValue());
+    return FormatJson(line, true);
 }

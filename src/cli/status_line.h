@@ -11,3 +11,7 @@ std::string StatusText(const RunSummary& summary, double timeStampHz);
 std::string StatusJson(const RunSummary& summary, double timeStampHz);
 // The line that closes the run: "PASSED after 00:10:00: 9600 checks, 0 errors" and its reason.
 std::string SummaryText(const RunSummary& summary, const std::string& reason);
+// The same as one JSON object (with --json every line on stdout is one), with the exit status.
+std::string SummaryJson(const RunSummary& summary, const std::string& reason, int exitStatus);
+// "AVX-512 at normal 00:01:00, SSE mix at high 00:00:30": each load and priority the run had.
+std::string LoadSpellsText(const RunSummary& summary);

@@ -11,6 +11,7 @@
 #include "check/check_parts.h"
 #include "load/load_kernel.h"
 #include "load/worker_report.h"
+#include "run/run_settings.h"
 
 // The answer a run gives, the same in every view. While the run goes on it is Failed from the
 // first error, else Passed (or NoErrorsSeen) so far; the other two only come at its end.
@@ -72,6 +73,13 @@ struct RunError {
     double stuckSeconds = 0.0;       // StoppedResponding: processor time used without a finished pass
 };
 
+// How long the run had one load at one priority (the window can change them while it runs).
+struct LoadSpell {
+    std::string kernel;  // LoadKernelName, or "none"
+    PriorityChoice priority = PriorityChoice::Normal;  // the priority the workers really had
+    double seconds = 0.0;
+};
+
 struct ClockStatistics {
     double minimumHz = 0.0;
     double meanHz = 0.0;
@@ -88,6 +96,8 @@ struct RunSummary {
     // Resource temporarily unavailable"); empty for the others.
     std::string verdictReason;
     bool selfChecked = true;  // every load that ran checked its own arithmetic (no classic mix ran)
+    PriorityChoice appliedPriority = PriorityChoice::Normal;  // what the workers got (may be below the asked-for one)
+    std::vector<LoadSpell> loadSpells;
     bool kernelRuns = true;  // false: the processor cannot run the chosen load
     LoadKernelKind kernel = LoadKernelKind::X87;
     std::vector<ProcessorResult> processors;  // those loaded or checked, in processor order

@@ -10,6 +10,7 @@
 #include "load/placement.h"
 #include "load/seconds_clock.h"
 #include "platform/fault_guard.h"
+#include "platform/priority.h"
 #include "platform/processors.h"
 #include "run/run_text.h"
 
@@ -114,6 +115,7 @@ void StressRun::BeginRun(const RunSettings& settings) {
     SetLoadChoice(settings.load);
     const PriorityPair pair = PriorityPairOf(settings.priority);
     SetPriorityPair(pair.priorityClass, pair.threadPriority);
+    ApplyPriority();
 
     const CpuIdentity cpu = ReadCpuIdentity();
     LoadKernelKind kind = LoadKernelKind::X87;
@@ -136,6 +138,7 @@ void StressRun::BeginRun(const RunSettings& settings) {
     }
     StartMonitor();
     StartLoad();
+    NextSpell();
 }
 
 void StressRun::StartMonitor() {
@@ -202,42 +205,113 @@ void StressRun::NoteWorkerStarts(unsigned requested) {
 }
 
 void StressRun::RunThreads(unsigned count) {
+    const RunSettings before = m_settings;
     m_settings.threads = count;
     m_settings.cycleSeconds = 0;
     m_cycler = CoreCycler();
     StartWorkers(count);
     NoteWorkerStarts(count);
+    LogChange(before);
 }
 
 void StressRun::RunCycling(unsigned periodSeconds) {
+    const RunSettings before = m_settings;
     m_settings.cycleSeconds = periodSeconds > 0 ? periodSeconds : 60;
     StartLoad();
+    LogChange(before);
 }
 
 void StressRun::ChangePriority(PriorityChoice choice) {
+    const RunSettings before = m_settings;
     m_settings.priority = choice;
     const PriorityPair pair = PriorityPairOf(choice);
     // Workers that could not come back to the new pair are restarted: the cycling one keeps its place.
     if (SetPriorityPair(pair.priorityClass, pair.threadPriority) && m_cycler.Active()) {
         if (WorkerContext* worker = Context(0)) worker->targetProcessor = m_cycler.ProcessorAt(ElapsedSeconds());
     }
+    ApplyPriority();
+    LogChange(before);
 }
 
 void StressRun::ChangeLoad(LoadChoice choice) {
+    const RunSettings before = m_settings;
     m_settings.load = choice;
     SetLoadChoice(choice);
     StartLoad();
+    LogChange(before);
 }
 
 void StressRun::ChangePinning(bool pin) {
+    const RunSettings before = m_settings;
     m_settings.pin = pin;
     SetPinning(pin);
     if (!m_cycler.Active()) StartLoad();
+    LogChange(before);
 }
 
 void StressRun::ChangeStopOnError(bool stop) {
+    const RunSettings before = m_settings;
     m_settings.stopOnError = stop;
     SetStopOnError(stop);
+    LogChange(before);
+}
+
+void StressRun::LogChange(const RunSettings& before) {
+    const auto threads = [](const RunSettings& settings) {
+        return settings.cycleSeconds > 0 ? "cycling every " + std::to_string(settings.cycleSeconds) + " s"
+               : settings.threads == 0   ? std::string("one thread per processor")
+                                         : std::to_string(settings.threads) + (settings.threads == 1 ? " thread" : " threads");
+    };
+    std::vector<std::string> changes;
+    if (threads(before) != threads(m_settings)) changes.push_back("threads " + threads(before) + " -> " + threads(m_settings));
+    if (before.priority != m_settings.priority)
+        changes.push_back(std::string("priority ") + PriorityChoiceKey(before.priority) + " -> " + PriorityChoiceKey(m_settings.priority));
+    if (before.load != m_settings.load)
+        changes.push_back(std::string("load ") + LoadChoiceKey(before.load) + " -> " + LoadChoiceKey(m_settings.load));
+    if (before.pin != m_settings.pin) changes.push_back(std::string("pinning ") + (m_settings.pin ? "on" : "off"));
+    if (before.stopOnError != m_settings.stopOnError)
+        changes.push_back(std::string("stop on error ") + (m_settings.stopOnError ? "on" : "off"));
+    for (const std::string& change : changes) m_log.Write("setting at " + FormatRunTime(ElapsedSeconds(), true) + ": " + change);
+    NextSpell();
+}
+
+void StressRun::ApplyPriority() {
+    // The highest choice at or below the one asked for that this user may have.
+    std::string reason;
+    PriorityChoice applied = m_settings.priority;
+    for (int choice = static_cast<int>(m_settings.priority); choice > static_cast<int>(PriorityChoice::Low); --choice) {
+        const PriorityPair pair = PriorityPairOf(static_cast<PriorityChoice>(choice));
+        const std::string unavailable = PriorityUnavailableReason(pair.priorityClass, pair.threadPriority);
+        if (unavailable.empty()) break;
+        if (reason.empty()) reason = unavailable;
+        applied = static_cast<PriorityChoice>(choice - 1);
+    }
+    m_appliedPriority = applied;
+    if (applied == m_settings.priority) return;
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) reason.pop_back();
+    if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z') reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    const PriorityPair pair = PriorityPairOf(applied);
+    int nice = 0;
+    MapPriorityToNice(pair.priorityClass, pair.threadPriority, &nice);
+    const std::string note = std::string("priority ") + PriorityChoiceKey(m_settings.priority) + " was not applied (" +
+                             reason + "): the workers run at " + PriorityChoiceKey(applied) + " (nice " +
+                             std::to_string(nice) + " from Ferrox's own)";
+    m_startNotes.push_back(note);
+    m_log.Write("note: " + note);
+}
+
+void StressRun::NextSpell() {
+    const double now = ElapsedSeconds();
+    if (m_currentSpell < m_spells.size()) m_spells[m_currentSpell].seconds += now - m_spellStart;
+    m_spellStart = now;
+    LoadKernelKind kind = LoadKernelKind::X87;
+    const std::string kernel = ChosenKernel(&kind) ? LoadKernelName(kind) : "none";
+    // The same load at the same priority again (after a thread count changed) adds to its time.
+    for (m_currentSpell = 0; m_currentSpell < m_spells.size(); ++m_currentSpell) {
+        const LoadSpell& spell = m_spells[m_currentSpell];
+        if (spell.kernel == kernel && spell.priority == m_appliedPriority) return;
+    }
+    m_spells.push_back(LoadSpell{kernel, m_appliedPriority, 0.0});
 }
 
 void StressRun::Note(RunPoll& poll, const std::string& note) {
@@ -552,6 +626,10 @@ RunSummary StressRun::Summary() const {
     }
     summary.errorList = m_errors;
     summary.coreClock = m_clock;
+    summary.appliedPriority = m_appliedPriority;
+    summary.loadSpells = m_spells;
+    if (m_currentSpell < summary.loadSpells.size())
+        summary.loadSpells[m_currentSpell].seconds += summary.elapsedSeconds - m_spellStart;
     summary.logPath = m_log.Path();
     summary.logProblem = m_log.Problem();
     if (m_monitor) {

@@ -76,6 +76,13 @@ private:
     // classic mix now runs.
     void NoteWorkerStarts(unsigned requested);
     void StartMonitor();
+    // Logs each setting that differs from before (time, old, new) and starts a new spell.
+    void LogChange(const RunSettings& before);
+    // Finds the priority the workers really get (the highest at or below the one asked for that
+    // this user may have) and says so when it is not the one asked for.
+    void ApplyPriority();
+    // Closes the current spell of one load at one priority and opens the next.
+    void NextSpell();
     void Note(RunPoll& poll, const std::string& note);
     void TakeEvent(const WorkerEvent& event, RunPoll& poll);
     void AddError(RunError error, RunPoll& poll);
@@ -113,6 +120,10 @@ private:
     std::string m_workerStartProblem;     // the system's reason
     std::vector<std::string> m_unscheduledAtStop;  // workers given up at the stop that used no processor time
     std::string m_endReason;
+    PriorityChoice m_appliedPriority = PriorityChoice::Normal;
+    std::vector<LoadSpell> m_spells;  // each load and priority the run had, in the order first met
+    std::size_t m_currentSpell = 0;   // the one running now
+    double m_spellStart = 0.0;        // since when (its earlier time is in its seconds)
     bool m_reachedEnd = true;
     bool m_crashNoteSet = false;  // the log also takes the line of a crash outside the workers
     double m_start = 0.0;

@@ -3,6 +3,7 @@
 // options and the new settings show in the menus.
 #include <QApplication>
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <csignal>
 #include <cstdlib>
@@ -199,4 +200,45 @@ TEST_F(PreparedApp, TheLoopEndsOnAPostedQuitAndOnATerminationSignal) {
     ASSERT_TRUE(app->ChosenKernel(&kernel));
     const bool classic = kernel == LoadKernelKind::Sse || kernel == LoadKernelKind::X87;
     EXPECT_EQ(app->ExitInstance(), classic ? 7 : 0);
+}
+
+// --minimized asks for the tray: without a tray host (the offscreen platform has none) the window
+// starts minimised to the task bar, where the user can find it, and says so on stderr.
+TEST_F(PreparedApp, MinimizedWithoutATrayStartsOnTheTaskBarAndSaysSo) {
+    options.run.threads = 1;
+    options.minimized = true;
+    testing::internal::CaptureStderr();
+    Start();
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (NotifyIconExists(&Frame(), 0) && QSystemTrayIcon::isSystemTrayAvailable()) GTEST_SKIP() << "a tray host runs here";
+    EXPECT_TRUE(Frame().IsWindowVisible()) << "a hidden window without a tray could never come back";
+    EXPECT_TRUE(Frame().IsIconic());
+    EXPECT_NE(said.find("no tray to start in"), std::string::npos) << said;
+}
+
+// Setting changes during a run are logged with their time, and the summary keeps how long each
+// load ran at each priority.
+TEST_F(PreparedApp, SettingChangesAreLoggedAndEachLoadKeepsItsTime) {
+    options.run.threads = 1;
+    Start();
+    for (int tick = 0; tick < 20; ++tick) ProcessEvents(10);
+    Frame().SendCommand(kCmdLoadBuiltin);
+    for (int tick = 0; tick < 20; ++tick) ProcessEvents(10);
+    Frame().SendCommand(kCmdLowPriority);
+    for (int tick = 0; tick < 20; ++tick) ProcessEvents(10);
+    const RunSummary summary = app->Summary();
+    ASSERT_EQ(summary.loadSpells.size(), 3u) << "the widest at normal, the classic mix at normal, then at low";
+    EXPECT_EQ(summary.loadSpells[1].priority, PriorityChoice::Normal);
+    EXPECT_EQ(summary.loadSpells[2].priority, PriorityChoice::Low);
+    EXPECT_EQ(summary.loadSpells[2].kernel, summary.loadSpells[1].kernel);
+    double total = 0;
+    for (const LoadSpell& spell : summary.loadSpells) {
+        EXPECT_GT(spell.seconds, 0.1) << spell.kernel;
+        total += spell.seconds;
+    }
+    EXPECT_NEAR(total, summary.elapsedSeconds, 0.01);
+    const std::string log = ReadAll(RunLog::DefaultPath());
+    EXPECT_NE(log.find(": load widest -> builtin"), std::string::npos) << log;
+    EXPECT_NE(log.find(": priority normal -> low"), std::string::npos) << log;
+    EXPECT_FALSE(summary.selfChecked) << "a classic mix ran";
 }

@@ -43,11 +43,14 @@ FERROX_INJECT_FAULT=cpu=1,after=2 "$ferrox" --headless --json --threads 2 --dura
 status=$?
 [ $status -eq 2 ] || fail "faulty run ended with status $status"
 grep -q '^ferrox: error at .*processor 1' "$work/err" || fail "no attributed error on stderr: $(cat "$work/err")"
-head -n -1 "$work/out" | python3 -c '
+python3 -c '
 import json, sys
-lines = [json.loads(line) for line in sys.stdin]
-assert len(lines) >= 2 and all("checks" in l and len(l["workers"]) == 2 for l in lines), lines
-assert lines[-1]["errors"] >= 1' || fail "JSON status lines: $(cat "$work/out")"
+lines = [json.loads(line) for line in open(sys.argv[1])]
+status, summary = lines[:-1], lines[-1]
+assert len(status) >= 2 and all("checks" in l and len(l["workers"]) == 2 for l in status), status
+assert status[-1]["errors"] >= 1
+assert summary["summary"] and summary["verdict"] == "failed" and summary["exit_status"] == 2, summary
+assert summary["failing_processors"] == [1], summary' "$work/out" || fail "JSON lines: $(cat "$work/out")"
 report "$work/fault.json" 'r["verdict"] == "failed"' 'r["failing_processors"] == [1]' \
     'r["errors"][0]["processor"] == 1' 'r["errors"][0]["expected"] != r["errors"][0]["obtained"]' \
     '[p["errors"] > 0 for p in r["processors"] if p["processor"] == 1] == [True]'
@@ -123,10 +126,32 @@ status=$?
 grep -q "FERROX_SYSFS_ROOT" "$work/err" || fail "no warning about the sensor root: $(cat "$work/err")"
 report "$work/nosensors.json" 'r["sensors"]["hottest_celsius"] is None' 'not r["monitor"]["sensors_found"]'
 
-# --report - writes the report on stdout after the summary.
+# --report - writes the report on stdout after the summary; with --json as one line, so that every
+# line on stdout is one JSON object.
 "$ferrox" --headless --threads 1 --duration 2s --report - >"$work/out" 2>/dev/null
 sed -n '/^{/,$p' "$work/out" >"$work/stdout.json"
 report "$work/stdout.json" 'r["verdict"] == "passed"'
+"$ferrox" --headless --json --threads 1 --duration 2s --report - >"$work/out" 2>/dev/null
+python3 -c '
+import json, sys
+lines = [json.loads(line) for line in open(sys.argv[1])]
+assert lines[-2]["summary"] and lines[-2]["exit_status"] == 0 and lines[-2]["verdict"] == "passed", lines[-2]
+assert lines[-1]["verdict"] == "passed" and "machine" in lines[-1], lines[-1]' "$work/out" ||
+    fail "--json --report -: not one JSON object a line: $(cat "$work/out")"
+
+# An ordinary user asking for a priority it may not have: said on stderr and in the log, and the
+# report gives both the asked-for and the applied priority.
+if [ "$(id -u)" -eq 0 ] && command -v runuser >/dev/null && runuser -u nobody -- true 2>/dev/null; then
+    chmod 711 "$work" && mkdir -p "$work/nobody" && chown nobody "$work/nobody"
+    runuser -u nobody -- env XDG_STATE_HOME="$work/nobody/state" "$ferrox" --headless --threads 1 --priority high \
+        --duration 1s --report "$work/nobody/priority.json" >"$work/out" 2>"$work/err"
+    grep -q '^ferrox: priority high was not applied (.*): the workers run at normal' "$work/err" ||
+        fail "no word of the priority not applied: $(cat "$work/err")"
+    grep -q 'priority high was not applied' "$work/nobody/state/ferrox/ferrox.log" || fail "the log does not say it"
+    report "$work/nobody/priority.json" 'r["settings"]["priority"] == "high"' 'r["settings"]["applied_priority"] == "normal"'
+else
+    echo "note: not root (or no user nobody): the ordinary user's priority case is skipped"
+fi
 
 [ $failed -eq 0 ] && echo "ok: headless runs"
 exit $failed
