@@ -37,4 +37,11 @@ inline constexpr unsigned kCmdLoadBuiltin = 40050;
 inline constexpr unsigned kCmdLoadAvx2 = 40051;
 inline constexpr unsigned kCmdLoadAvx512 = 40052;
 inline constexpr unsigned kCmdLoadWidest = 40053;
+// Settings, Temperature Limit: the sensors' critical point less 5 °C, fixed limits, none.
+inline constexpr unsigned kCmdLimitFromSensors = 40080;
+inline constexpr unsigned kCmdLimit80 = 40081;
+inline constexpr unsigned kCmdLimit85 = 40082;
+inline constexpr unsigned kCmdLimit90 = 40083;
+inline constexpr unsigned kCmdLimit95 = 40084;
+inline constexpr unsigned kCmdLimitNone = 40085;
 inline constexpr unsigned kCmdExit = ID_APP_EXIT;

@@ -34,6 +34,7 @@ bool IsPriorityCommand(unsigned id) {
 
 bool IsCyclePeriodCommand(unsigned id) { return id >= kCmdCycle10Seconds && id <= kCmdCycle10Minutes; }
 bool IsLoadCommand(unsigned id) { return id >= kCmdLoadBuiltin && id <= kCmdLoadWidest; }
+bool IsLimitCommand(unsigned id) { return id >= kCmdLimitFromSensors && id <= kCmdLimitNone; }
 
 // The home page item has a command but no check mark.
 const CommandMapEntry kAppCommands[] = {
@@ -59,6 +60,12 @@ const CommandMapEntry kAppCommands[] = {
     {kCmdLoadWidest, RunSettingsCommand, UpdateSettingsItem},
     {kCmdPinWorkers, RunSettingsCommand, UpdateSettingsItem},
     {kCmdStopOnError, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLimitFromSensors, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLimit80, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLimit85, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLimit90, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLimit95, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLimitNone, RunSettingsCommand, UpdateSettingsItem},
 };
 
 // The client area the window opens with.
@@ -148,6 +155,8 @@ void CFerroxApp::OnSettingsCommand(unsigned id) {
         ChangePinning(!Settings().pin);
     } else if (id == kCmdStopOnError) {
         ChangeStopOnError(!Settings().stopOnError);
+    } else if (IsLimitCommand(id)) {
+        ChangeTemperatureLimit(TemperatureLimitForCommand(id));
     }
 }
 
@@ -178,6 +187,13 @@ void CFerroxApp::OnUpdateSettingsCommand(CCmdUI& item) {
         item.SetToolTip(cycling ? "Core cycling always keeps its worker on one processor at a time." : "");
     } else if (id == kCmdStopOnError) {
         item.SetCheck(Settings().stopOnError);
+    } else if (IsLimitCommand(id)) {
+        item.SetCheck(CommandForTemperatureLimit(Settings().maxCelsius) == id);
+        // The sensors' point needs sensors that publish one.
+        if (id == kCmdLimitFromSensors) {
+            const bool published = Monitor() != nullptr && !Monitor()->CriticalPoints().empty();
+            item.SetToolTip(published ? TemperatureLimitSource() : "The processor's sensors publish no critical point here.");
+        }
     }
 }
 

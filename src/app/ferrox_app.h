@@ -75,3 +75,6 @@ unsigned CyclePeriodForCommand(unsigned id);       // seconds; 60 for an unknown
 unsigned CommandForCyclePeriod(unsigned seconds);  // 0 when no item has that period
 LoadChoice LoadChoiceForCommand(unsigned id);
 unsigned CommandForLoadChoice(LoadChoice choice);
+// RunSettings::maxCelsius of a Temperature Limit item, and back (0 when no item has it).
+double TemperatureLimitForCommand(unsigned id);
+unsigned CommandForTemperatureLimit(double maxCelsius);

@@ -175,6 +175,13 @@ void CFerroxFrame::PollRun() {
         m_notifyIcon.uFlags &= ~NIF_INFO;
         m_notifyIcon.szInfo[0] = '\0';
     }
+    if (!poll.limitReached.empty()) {
+        // A safety limit: the load stops and the window stays, whatever --close-at-end says.
+        WriteWarning(poll.limitReached);
+        m_run->EndRun(poll.limitReached, false);
+        ShowVerdict();
+        return;
+    }
     if (m_run->DurationReached()) {
         m_run->EndRun("its duration ended", true);
         if (m_closeAtEnd) {

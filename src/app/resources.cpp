@@ -36,6 +36,17 @@ constexpr MenuItemResource kLoadItems[] = {
     Item("&Widest Available", kCmdLoadWidest),
 };
 
+constexpr MenuItemResource kLimitItems[] = {
+    Item("&Critical Point - 5 \u00b0C", kCmdLimitFromSensors),
+    kSeparator,
+    Item("&80 \u00b0C", kCmdLimit80),
+    Item("8&5 \u00b0C", kCmdLimit85),
+    Item("&90 \u00b0C", kCmdLimit90),
+    Item("9&5 \u00b0C", kCmdLimit95),
+    kSeparator,
+    Item("&None", kCmdLimitNone),
+};
+
 constexpr MenuItemResource kMainSettings[] = {
     Item("&Minimize", kCmdMinimize),
     kSeparator,
@@ -51,6 +62,7 @@ constexpr MenuItemResource kMainSettings[] = {
     {"Load", 0, kLoadItems},
     Item("&Pin Workers to Processors", kCmdPinWorkers),
     Item("Stop &Worker on Error", kCmdStopOnError),
+    {"&Temperature Limit", 0, kLimitItems},
     kSeparator,
     Item("&Animated", kCmdAnimated),
     Item("M&onitor...", kCmdMonitor),
@@ -91,6 +103,7 @@ constexpr MenuItemResource kTraySettings[] = {
     {"Load", 0, kLoadItems},
     Item("&Pin Workers to Processors", kCmdPinWorkers),
     Item("Stop &Worker on Error", kCmdStopOnError),
+    {"&Temperature Limit", 0, kLimitItems},
     kSeparator,
     Item("&Animated", kCmdAnimated),
     Item("M&onitor...", kCmdMonitor),

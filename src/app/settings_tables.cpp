@@ -40,7 +40,27 @@ constexpr LoadItem kLoadItems[] = {
     {kCmdLoadAvx512, LoadChoice::Avx512},
     {kCmdLoadWidest, LoadChoice::Widest},
 };
+struct LimitItem {
+    unsigned id;
+    double maxCelsius;
+};
+constexpr LimitItem kLimitItems[] = {
+    {kCmdLimitFromSensors, kLimitFromSensors}, {kCmdLimit80, 80.0}, {kCmdLimit85, 85.0},
+    {kCmdLimit90, 90.0},                       {kCmdLimit95, 95.0}, {kCmdLimitNone, kNoLimit},
+};
 }  // namespace
+
+double TemperatureLimitForCommand(unsigned id) {
+    for (const LimitItem& item : kLimitItems)
+        if (item.id == id) return item.maxCelsius;
+    return kLimitFromSensors;
+}
+
+unsigned CommandForTemperatureLimit(double maxCelsius) {
+    for (const LimitItem& item : kLimitItems)
+        if (item.maxCelsius == maxCelsius) return item.id;
+    return 0;  // a limit no item has (from the command line)
+}
 
 unsigned ThreadCountForCommand(unsigned id, const SYSTEM_INFO& systemInfo) {
     if (id == kCmdAutomaticThreads) return systemInfo.dwNumberOfProcessors;

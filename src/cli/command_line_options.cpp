@@ -14,6 +14,10 @@ namespace {
 constexpr unsigned kMostThreads = 1024;        // far more than any worker table holds
 constexpr unsigned kLongestCycle = 24 * 3600;  // a day on each processor
 constexpr double kLongestRun = 366.0 * 24 * 3600;
+// Below room temperature no limit makes sense; above 150 °C no processor still runs.
+constexpr unsigned long long kLowestTemperatureLimit = 30;
+constexpr unsigned long long kHighestTemperatureLimit = 150;
+constexpr unsigned long long kHighestPowerLimit = 10000;
 
 const std::vector<CommandLineOption>& Options() {
     static const std::vector<CommandLineOption> options = {
@@ -31,6 +35,10 @@ const std::vector<CommandLineOption>& Options() {
         {"no-pin", "", "Let the system move the workers."},
         {"stop-on-error", "", "Stop at the first error (headless); stop the failing worker (window)."},
         {"duration", "TIME", "End the run after TIME: 90s, 10m, 2h, 1h30m."},
+        {"max-temperature", "CELSIUS|none",
+         "Stop the run (verdict STOPPED, status 5) when a processor sensor reaches CELSIUS degrees. Default: the "
+         "sensors' own critical point less 5, where they publish one."},
+        {"max-power", "WATTS", "Stop the run (verdict STOPPED, status 5) when a package draws WATTS, where its power can be read."},
         {"no-animation", "", "Start with the logo standing still."},
         {"minimized", "", "Start in the tray."},
         {"close-at-end", "", "With --duration in the window: close the window when the run ends (the exit status is the verdict's)."},
@@ -188,6 +196,25 @@ ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThr
     result.run.pin = !given("no-pin");
     if (given("no-pin") && given("cycle")) return Usage("--cycle keeps its worker pinned: it cannot be given with --no-pin");
     result.run.stopOnError = given("stop-on-error");
+    if (given("max-temperature")) {
+        const std::string text = value("max-temperature");
+        unsigned long long celsius = 0;
+        if (text == "none") {
+            result.run.maxCelsius = kNoLimit;
+        } else if (ParseWhole(text, &celsius) && celsius >= kLowestTemperatureLimit && celsius <= kHighestTemperatureLimit) {
+            result.run.maxCelsius = static_cast<double>(celsius);
+        } else {
+            return Usage("--max-temperature takes whole degrees Celsius from " + std::to_string(kLowestTemperatureLimit) +
+                         " to " + std::to_string(kHighestTemperatureLimit) + ", or none; not '" + text + "'");
+        }
+    }
+    if (given("max-power")) {
+        const std::string text = value("max-power");
+        unsigned long long watts = 0;
+        if (!ParseWhole(text, &watts) || watts < 1 || watts > kHighestPowerLimit)
+            return Usage("--max-power takes whole watts from 1 to " + std::to_string(kHighestPowerLimit) + "; not '" + text + "'");
+        result.run.maxWatts = static_cast<double>(watts);
+    }
     if (given("duration") && !ParseDuration(value("duration"), &result.run.durationSeconds))
         return Usage("--duration takes a time such as 90s, 10m, 2h or 1h30m (up to a year); not '" + value("duration") + "'");
     result.animated = !given("no-animation");

@@ -45,6 +45,11 @@ int RunHeadless(const CommandLine& line) {
         const RunPoll poll = run.Poll();
         for (const std::string& note : poll.notes) Warn(note);
         for (const RunError& error : poll.newErrors) ReportError(error);
+        if (!poll.limitReached.empty()) {
+            Warn(poll.limitReached);
+            times.endReason = poll.limitReached;
+            break;
+        }
         if (line.run.stopOnError && !poll.newErrors.empty()) {
             times.endReason = "the first error (--stop-on-error)";
             reachedEnd = true;  // it did what it was asked to

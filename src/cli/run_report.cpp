@@ -181,6 +181,11 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     chosen.Set("pin", settings.pin);
     chosen.Set("stop_on_error", settings.stopOnError);
     chosen.Set("duration_seconds", settings.durationSeconds > 0 ? Seconds(settings.durationSeconds) : JsonValue());
+    JsonValue limits = JsonValue::MakeObject();
+    limits.Set("max_celsius", Rounded(summary.limitCelsius));
+    limits.Set("max_celsius_source", summary.limitSource);
+    limits.Set("max_watts", Rounded(summary.limitWatts));
+    chosen.Set("limits", limits);
     report.Set("settings", chosen);
 
     JsonValue spells = JsonValue::MakeArray();

@@ -32,6 +32,7 @@ struct SensorSweeper::Shared {
     std::shared_ptr<SensorReadWatch> watch;  // the current thread's
     Discovery found;
     Sweeps sweeps;
+    std::vector<SensorReading> latest;  // the last sweep's
 };
 
 // One sweeping thread: finds the sensors (its reads watched like the sweeps'), then sweeps until
@@ -46,7 +47,8 @@ void SensorSweeper::SweepThread(std::shared_ptr<Shared> shared, unsigned generat
     const auto current = [&] { return generation == shared->generation; };
     if (!current()) return;
     shared->found = Discovery{true, any, any ? std::string() : !sensors.RootProblem().empty() ? sensors.RootProblem()
-                                                                 : "this machine shows no temperature, frequency or power sensors"};
+                                                                 : "this machine shows no temperature, frequency or power sensors",
+                              sensors.temperatures.ProcessorCriticalPoints()};
     shared->wake.notify_all();
     while (any && current()) {
         shared->wake.wait(lock, [&] { return shared->sweeping || shared->stopping || !current(); });
@@ -56,6 +58,7 @@ void SensorSweeper::SweepThread(std::shared_ptr<Shared> shared, unsigned generat
         const std::vector<ThrottleCount>& counts = sensors.throttleCounts.LastCounts();
         lock.lock();
         if (!current()) break;
+        shared->latest = readings;
         auto& pending = shared->sweeps;
         if (pending.readings.size() < kMostPendingReadings) {
             pending.readings.insert(pending.readings.end(), std::make_move_iterator(readings.begin()),
@@ -94,7 +97,7 @@ void SensorSweeper::Launch(std::set<std::string> leftOut) {
         // The system refused the thread (a process limit): no sensors, and the run goes on.
         std::lock_guard lock(m_shared->mutex);
         m_shared->exited = true;
-        m_shared->found = Discovery{true, false, std::string("the sensor thread could not start: ") + error.what()};
+        m_shared->found = Discovery{true, false, std::string("the sensor thread could not start: ") + error.what(), {}};
         m_shared->wake.notify_all();
     }
 }
@@ -159,4 +162,9 @@ SensorSweeper::Sweeps SensorSweeper::Take() {
     std::lock_guard lock(m_shared->mutex);
     std::swap(sweeps, m_shared->sweeps);
     return sweeps;
+}
+
+std::vector<SensorReading> SensorSweeper::Latest() const {
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->latest;
 }

@@ -17,6 +17,7 @@
 #include "monitor/monitor_source.h"
 #include "monitor/sensor_read_watch.h"
 #include "monitor/sysfs_root.h"
+#include "monitor/temperature_source.h"
 #include "monitor/throttle_count_source.h"
 
 class SensorSweeper {
@@ -32,6 +33,7 @@ public:
         bool done = false;
         bool hasSensors = false;
         std::string problem;
+        std::vector<CriticalPoint> criticalPoints;  // the processor sensors' own
     };
     // The sweeps since the last Take, and notes for the user (a sensor given up on).
     struct Sweeps {
@@ -56,6 +58,9 @@ public:
     Discovery Found() const;
     // Takes the sweeps so far; gives up on a read that has been under way for longer than readLimit.
     Sweeps Take();
+    // The last sweep's readings, whether taken or not (for limits, checked more often than sweeps
+    // are taken).
+    std::vector<SensorReading> Latest() const;
 
 private:
     struct Shared;

@@ -2,8 +2,10 @@
 
 #include "monitor/temperature_source.h"
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 
 #include "monitor/sysfs_file.h"
 
@@ -14,7 +16,16 @@ namespace {
 constexpr std::int64_t kLowestMillidegrees = -273150;
 constexpr std::int64_t kHighestMillidegrees = 2000000;
 
+// A critical point below this is no real one (some chips publish 0 for "none").
+constexpr std::int64_t kLowestCriticalMillidegrees = 40000;
+
 }  // namespace
+
+bool IsProcessorChip(const std::string& device) {
+    for (const char* chip : {"coretemp", "k10temp", "zenpower", "k8temp", "via_cputemp", "cpu_thermal"})
+        if (device == chip) return true;
+    return false;
+}
 
 TemperatureSource::TemperatureSource(const SysfsRoot& root) : m_root(root) { Discover(); }
 
@@ -31,7 +42,10 @@ void TemperatureSource::Discover() {
             const std::string channel = "temp" + std::to_string(input.number);
             std::string label =
                 ReadSysfsText(m_root, (chipDirectory / (channel + "_label")).string()).value_or(device + " " + channel);
-            m_sensors.push_back({std::move(inputPath), chip.name + "/" + channel, std::move(label), device});
+            const auto critical = ReadSysfsInteger(m_root, (chipDirectory / (channel + "_crit")).string());
+            const bool sane = critical && *critical >= kLowestCriticalMillidegrees && *critical <= kHighestMillidegrees;
+            m_sensors.push_back({std::move(inputPath), chip.name + "/" + channel, std::move(label), device,
+                                 sane ? static_cast<double>(*critical) / 1000.0 : std::numeric_limits<double>::quiet_NaN()});
         }
     }
 }
@@ -46,4 +60,11 @@ std::vector<SensorReading> TemperatureSource::Read() {
         readings.push_back({Name(), sensor.key, sensor.label, sensor.device, -1, Unit(), celsius});
     }
     return readings;
+}
+
+std::vector<CriticalPoint> TemperatureSource::ProcessorCriticalPoints() const {
+    std::vector<CriticalPoint> points;
+    for (const Sensor& sensor : m_sensors)
+        if (IsProcessorChip(sensor.device) && std::isfinite(sensor.critical)) points.push_back({sensor.label, sensor.device, sensor.critical});
+    return points;
 }

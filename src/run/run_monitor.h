@@ -53,6 +53,10 @@ public:
     // finding them has not come back yet).
     bool HasSensors() const { return m_sweeper.Found().hasSensors; }
     std::string SensorProblem() const;
+    // The processor sensors' own critical points (temp*_crit), as found.
+    std::vector<CriticalPoint> CriticalPoints() const { return m_sweeper.Found().criticalPoints; }
+    // The last sweep's readings, at any moment (at most one sweep interval old): for limits.
+    std::vector<SensorReading> LatestReadings() const { return m_sweeper.Latest(); }
 
 private:
     EffectiveClockSource m_clocks;

@@ -28,9 +28,16 @@ struct RunSettings {
     bool pin = true;
     bool stopOnError = false;
     double durationSeconds = 0.0;  // 0: until stopped
+    // Safety limits that stop the run: the processor temperature (kLimitFromSensors: the sensors'
+    // own critical point less 5 °C where they publish one; kNoLimit: none) and the package power.
+    double maxCelsius = 0.0;
+    double maxWatts = 0.0;
 
     bool operator==(const RunSettings&) const = default;
 };
+
+inline constexpr double kLimitFromSensors = 0.0;  // maxCelsius: the default
+inline constexpr double kNoLimit = -1.0;          // maxCelsius, maxWatts (maxWatts 0 is none too)
 
 // One line for the log: "2 threads, priority normal, load builtin (x87 mix), pinned, ...".
 std::string DescribeSettings(const RunSettings& settings, const char* kernelName);

@@ -97,6 +97,10 @@ struct RunSummary {
     std::string verdictReason;
     bool selfChecked = true;  // every load that ran checked its own arithmetic (no classic mix ran)
     PriorityChoice appliedPriority = PriorityChoice::Normal;  // what the workers got (may be below the asked-for one)
+    // The safety limits in force (+infinity: none) and where the temperature limit came from.
+    double limitCelsius = std::numeric_limits<double>::infinity();
+    double limitWatts = std::numeric_limits<double>::infinity();
+    std::string limitSource;
     std::vector<LoadSpell> loadSpells;
     bool kernelRuns = true;  // false: the processor cannot run the chosen load
     LoadKernelKind kernel = LoadKernelKind::X87;

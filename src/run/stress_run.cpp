@@ -1,8 +1,10 @@
 #include "run/stress_run.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "check/fault_injection.h"
 #include "ferrox_version.h"
@@ -36,6 +38,9 @@ std::vector<int> AscendingProcessors() {
 }  // namespace
 
 namespace {
+// The margin below a sensor's own critical point the default temperature limit keeps.
+constexpr double kCriticalMarginCelsius = 5.0;
+
 constexpr const char* kVerdictWords[kVerdictCount] = {"PASSED", "FAILED", "INCOMPLETE", "STOPPED", "NO ERRORS SEEN"};
 constexpr const char* kVerdictKeys[kVerdictCount] = {"passed", "failed", "incomplete", "stopped", "no errors seen"};
 
@@ -120,10 +125,14 @@ void StressRun::BeginRun(const RunSettings& settings) {
     const CpuIdentity cpu = ReadCpuIdentity();
     LoadKernelKind kind = LoadKernelKind::X87;
     const bool runs = ChosenKernel(&kind);
+    // The sensors are found first: the start line gives the limits they set.
+    const SysfsRoot root = m_sensorRoot ? *m_sensorRoot : SysfsRoot::FromEnvironment();
+    m_monitor = std::make_unique<RunMonitor>(TallyCount(), root);
+    ResolveLimits();
     m_log.Write(std::string("start: Ferrox ") + kFerroxVersion + " on " + cpu.model + " (" + cpu.vendor + "), " +
                 std::to_string(AllowedProcessors().size()) + " logical processors on " +
                 std::to_string(CountPhysicalCores(AllowedProcessors())) + " cores; " +
-                DescribeSettings(settings, runs ? LoadKernelName(kind) : "not supported here"));
+                DescribeSettings(settings, runs ? LoadKernelName(kind) : "not supported here") + "; " + LimitsText());
     for (const std::string& note : m_startNotes) m_log.Write("note: " + note);
     // A crash outside the workers' guarded work still leaves its line in the log.
     if (m_log.Problem().empty()) {
@@ -143,7 +152,6 @@ void StressRun::BeginRun(const RunSettings& settings) {
 
 void StressRun::StartMonitor() {
     const SysfsRoot root = m_sensorRoot ? *m_sensorRoot : SysfsRoot::FromEnvironment();
-    m_monitor = std::make_unique<RunMonitor>(TallyCount(), root);
     m_nextMonitorSample = 1.0;
     if (!root.IsUsable()) {
         // Only a root the user chose can be wrong: say so where they look.
@@ -157,6 +165,79 @@ void StressRun::StartMonitor() {
     if (hadSensors && !m_monitor->HasSensors()) {
         m_startNotes.push_back(m_monitor->SensorProblem());
         m_log.Write("note: " + m_monitor->SensorProblem());
+    }
+}
+
+void StressRun::ResolveLimits() {
+    constexpr double kNone = std::numeric_limits<double>::infinity();
+    char text[160];
+    m_limitWatts = m_settings.maxWatts > 0.0 ? m_settings.maxWatts : kNone;
+    if (m_settings.maxCelsius > 0.0) {
+        m_limitCelsius = m_settings.maxCelsius;
+        m_limitSource = "chosen";
+        return;
+    }
+    m_limitCelsius = kNone;
+    if (m_settings.maxCelsius == kNoLimit) {
+        m_limitSource = "none chosen";
+        return;
+    }
+    // The sensors' own critical point, the lowest of them, less a margin.
+    const std::vector<CriticalPoint> points = m_monitor ? m_monitor->CriticalPoints() : std::vector<CriticalPoint>();
+    const CriticalPoint* lowest = nullptr;
+    for (const CriticalPoint& point : points)
+        if (lowest == nullptr || point.celsius < lowest->celsius) lowest = &point;
+    if (lowest == nullptr) {
+        m_limitSource = "none: the processor's sensors publish no critical point";
+        return;
+    }
+    m_limitCelsius = lowest->celsius - kCriticalMarginCelsius;
+    std::snprintf(text, sizeof text, "%s %s critical point %.1f \u00b0C less %.0f", lowest->device.c_str(),
+                  lowest->label.c_str(), lowest->celsius, kCriticalMarginCelsius);
+    m_limitSource = text;
+}
+
+std::string StressRun::LimitsText() const {
+    char text[96];
+    std::string line = "temperature limit ";
+    if (std::isfinite(m_limitCelsius)) {
+        std::snprintf(text, sizeof text, "%.1f \u00b0C (", m_limitCelsius);
+        line += text + m_limitSource + ")";
+    } else {
+        line += m_limitSource;
+    }
+    if (std::isfinite(m_limitWatts)) {
+        std::snprintf(text, sizeof text, ", power limit %.1f W", m_limitWatts);
+        line += text;
+    } else {
+        line += ", no power limit";
+    }
+    return line;
+}
+
+void StressRun::ChangeTemperatureLimit(double maxCelsius) {
+    m_settings.maxCelsius = maxCelsius;
+    ResolveLimits();
+    m_log.Write("setting at " + FormatRunTime(ElapsedSeconds(), true) + ": " + LimitsText());
+}
+
+void StressRun::CheckLimits(RunPoll& poll) {
+    if (!m_monitor || !m_limitReached.empty() || m_ended) return;
+    char text[200];
+    for (const SensorReading& reading : m_monitor->LatestReadings()) {
+        const bool hot = reading.unit == MonitorUnit::kCelsius && IsProcessorChip(reading.device) &&
+                         reading.value >= m_limitCelsius;
+        const bool hungry = reading.unit == MonitorUnit::kWatts && reading.label.rfind("package-", 0) == 0 &&
+                            reading.value >= m_limitWatts;
+        if (!hot && !hungry) continue;
+        std::snprintf(text, sizeof text, hot ? "temperature limit %.1f \u00b0C reached: %s at %.1f \u00b0C after %s"
+                                             : "power limit %.1f W reached: %s at %.1f W after %s",
+                      hot ? m_limitCelsius : m_limitWatts, reading.label.c_str(), reading.value,
+                      FormatRunTime(ElapsedSeconds()).c_str());
+        m_limitReached = text;
+        poll.limitReached = m_limitReached;
+        m_log.Write("limit: " + m_limitReached);
+        return;
     }
 }
 
@@ -303,7 +384,8 @@ void StressRun::ApplyPriority() {
 void StressRun::NextSpell() {
     const double now = ElapsedSeconds();
     if (m_currentSpell < m_spells.size()) m_spells[m_currentSpell].seconds += now - m_spellStart;
-    m_spellStart = now;
+    // The first spell is the run's from its start.
+    m_spellStart = m_spells.empty() ? 0.0 : now;
     LoadKernelKind kind = LoadKernelKind::X87;
     const std::string kernel = ChosenKernel(&kind) ? LoadKernelName(kind) : "none";
     // The same load at the same priority again (after a thread count changed) adds to its time.
@@ -390,6 +472,7 @@ RunPoll StressRun::Poll() {
     }
     TakeClockMeasurements();
     TrackLoadedShares(poll);
+    CheckLimits(poll);
     // The monitor's history and throttling, once a second.
     if (m_monitor && ElapsedSeconds() >= m_nextMonitorSample) {
         m_monitor->Sample(ElapsedSeconds());
@@ -615,6 +698,9 @@ RunSummary StressRun::Summary() const {
     const std::string incomplete = m_ended ? IncompleteReason() : std::string();
     if (summary.errors > 0) {
         summary.verdict = Verdict::Failed;
+    } else if (!m_limitReached.empty()) {
+        summary.verdict = Verdict::Stopped;
+        summary.verdictReason = m_limitReached;
     } else if (!incomplete.empty()) {
         summary.verdict = Verdict::Incomplete;
         summary.verdictReason = incomplete;
@@ -627,6 +713,9 @@ RunSummary StressRun::Summary() const {
     summary.errorList = m_errors;
     summary.coreClock = m_clock;
     summary.appliedPriority = m_appliedPriority;
+    summary.limitCelsius = m_limitCelsius;
+    summary.limitWatts = m_limitWatts;
+    summary.limitSource = m_limitSource;
     summary.loadSpells = m_spells;
     if (m_currentSpell < summary.loadSpells.size())
         summary.loadSpells[m_currentSpell].seconds += summary.elapsedSeconds - m_spellStart;

@@ -22,6 +22,9 @@ struct RunPoll {
     std::vector<RunError> newErrors;
     std::vector<std::string> notes;  // warnings for the user (the log not writable, a refused processor)
     bool firstError = false;         // the run's first error is among newErrors
+    // Set when a safety limit was reached: why ("temperature limit 95 °C reached: Package id 0 at
+    // 95.5 °C after 00:12:31"). The run must end now (EndRun with this reason).
+    std::string limitReached;
 };
 
 class StressRun : public LoadWorkers {
@@ -49,6 +52,13 @@ public:
     void ChangeLoad(LoadChoice choice);        // restarts the workers
     void ChangePinning(bool pin);              // restarts the workers
     void ChangeStopOnError(bool stop);
+    // maxCelsius as in RunSettings (kLimitFromSensors, kNoLimit or degrees).
+    void ChangeTemperatureLimit(double maxCelsius);
+
+    // The limits in force: +infinity for none, and where the temperature limit comes from.
+    double TemperatureLimit() const { return m_limitCelsius; }
+    double PowerLimit() const { return m_limitWatts; }
+    const std::string& TemperatureLimitSource() const { return m_limitSource; }
 
     // About ten times a second, on the thread that owns the run: takes the workers' events into
     // the error list and the log, moves the cycling worker, notes what the user should hear of.
@@ -76,6 +86,12 @@ private:
     // classic mix now runs.
     void NoteWorkerStarts(unsigned requested);
     void StartMonitor();
+    // The temperature and power limits the settings and the sensors give.
+    void ResolveLimits();
+    // Whether the latest sweep reaches a limit; sets poll.limitReached (once).
+    void CheckLimits(RunPoll& poll);
+    // "temperature limit 95.0 °C (coretemp Package id 0 critical point 100.0 °C less 5), no power limit".
+    std::string LimitsText() const;
     // Logs each setting that differs from before (time, old, new) and starts a new spell.
     void LogChange(const RunSettings& before);
     // Finds the priority the workers really get (the highest at or below the one asked for that
@@ -120,6 +136,10 @@ private:
     std::string m_workerStartProblem;     // the system's reason
     std::vector<std::string> m_unscheduledAtStop;  // workers given up at the stop that used no processor time
     std::string m_endReason;
+    double m_limitCelsius = 0.0;
+    double m_limitWatts = 0.0;
+    std::string m_limitSource;
+    std::string m_limitReached;  // why a limit stopped the run
     PriorityChoice m_appliedPriority = PriorityChoice::Normal;
     std::vector<LoadSpell> m_spells;  // each load and priority the run had, in the order first met
     std::size_t m_currentSpell = 0;   // the one running now

@@ -43,9 +43,13 @@ std::vector<std::string> CycleAndLoadItems(const std::string& path) {
 }
 
 std::vector<std::string> CheckedLoadItems(const std::string& path) {
+    const std::string limit = path + "&Temperature Limit/";
     return {path + "Load/", path + "Load/&Built-in 40050", path + "Load/&AVX2/FMA 40051",
             path + "Load/AVX-&512 40052", path + "Load/&Widest Available 40053",
-            path + "&Pin Workers to Processors 40042", path + "Stop &Worker on Error 40043", path + "-"};
+            path + "&Pin Workers to Processors 40042", path + "Stop &Worker on Error 40043", limit,
+            limit + "&Critical Point - 5 \u00b0C 40080", limit + "-", limit + "&80 \u00b0C 40081",
+            limit + "8&5 \u00b0C 40082", limit + "&90 \u00b0C 40083", limit + "9&5 \u00b0C 40084", limit + "-",
+            limit + "&None 40085", path + "-"};
 }
 
 std::vector<std::string> Concat(std::vector<std::vector<std::string>> parts) {

@@ -5,8 +5,10 @@
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -241,4 +243,54 @@ TEST_F(PreparedApp, SettingChangesAreLoggedAndEachLoadKeepsItsTime) {
     EXPECT_NE(log.find(": load widest -> builtin"), std::string::npos) << log;
     EXPECT_NE(log.find(": priority normal -> low"), std::string::npos) << log;
     EXPECT_FALSE(summary.selfChecked) << "a classic mix ran";
+}
+
+// A processor sensor past the temperature limit stops a window run: the load stops, the window
+// stays with STOPPED in its title, the Results say why, and the exit status is 5.
+TEST_F(PreparedApp, ATemperaturePastTheLimitStopsTheRunAndTheWindowStays) {
+    const std::string tree = testing::TempDir() + "ferrox-hot-tree";
+    std::filesystem::remove_all(tree);
+    const std::string chip = tree + "/sys/class/hwmon/hwmon0";
+    std::filesystem::create_directories(chip);
+    std::ofstream(chip + "/name") << "coretemp\n";
+    std::ofstream(chip + "/temp1_label") << "Package id 0\n";
+    std::ofstream(chip + "/temp1_input") << "97000\n";
+    std::ofstream(chip + "/temp1_crit") << "100000\n";
+    setenv("FERROX_SYSFS_ROOT", tree.c_str(), 1);
+    options.run.threads = 1;
+    Start();
+    unsetenv("FERROX_SYSFS_ROOT");
+    EXPECT_TRUE(ItemState(Frame(), kCmdLimitFromSensors).IsChecked());
+    for (int tick = 0; tick < 300 && !app->Ended(); ++tick) {
+        ProcessEvents(10);
+        Frame().OnTimer(kRefreshTimerId);
+    }
+    ASSERT_TRUE(app->Ended()) << "the run went on past its temperature limit";
+    Frame().OnTimer(kRefreshTimerId);
+    EXPECT_NE(Frame().GetWindowText().find(" - STOPPED"), std::string::npos) << Frame().GetWindowText();
+    EXPECT_TRUE(Frame().IsWindow()) << "the window stays";
+    ASSERT_TRUE(Frame().ResultsWindow().IsShown());
+    const std::string heading = Frame().ResultsWindow().Shown().heading;
+    EXPECT_NE(heading.find("STOPPED (temperature limit 95.0 \u00b0C reached: Package id 0 at 97.0 \u00b0C"), std::string::npos)
+        << heading;
+    EXPECT_EQ(LiveWorkerCount(*app), 0u);
+    Frame().DestroyWindow();
+    EXPECT_EQ(app->ExitInstance(), 5);
+    std::filesystem::remove_all(tree);
+}
+
+// The Temperature Limit items set the run's limit and check the one in force.
+TEST_F(PreparedApp, TheTemperatureLimitMenuSetsTheLimit) {
+    options.run.threads = 1;
+    options.run.maxCelsius = 90.0;
+    Start();
+    EXPECT_TRUE(ItemState(Frame(), kCmdLimit90).IsChecked());
+    EXPECT_EQ(app->TemperatureLimit(), 90.0);
+    Frame().SendCommand(kCmdLimitNone);
+    EXPECT_TRUE(ItemState(Frame(), kCmdLimitNone).IsChecked());
+    EXPECT_FALSE(ItemState(Frame(), kCmdLimit90).IsChecked());
+    EXPECT_FALSE(std::isfinite(app->TemperatureLimit()));
+    Frame().SendCommand(kCmdLimit85);
+    EXPECT_EQ(app->TemperatureLimit(), 85.0);
+    EXPECT_NE(ReadAll(RunLog::DefaultPath()).find("temperature limit 85.0"), std::string::npos);
 }

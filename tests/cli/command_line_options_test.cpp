@@ -43,7 +43,15 @@ TEST(CommandLineOptions, RefusesBadValuesWithStatusOneNamingTheOptionAndTheAccep
         {{"--json"}, "--json changes the headless status lines"},
         {{"--report="}, "--report needs a file name"},
         {{"--threads", "2", "--threads", "3"}, "--threads is given more than once"},
-        {{"--colour"}, "colour"},
+        {{"--colour"}, "unknown option '--colour'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"--max-temperature", "29"}, "--max-temperature takes whole degrees Celsius from 30 to 150, or none"},
+        {{"--max-temperature", "151"}, "not '151'"},
+        {{"--max-temperature", "hot"}, "--max-temperature"},
+        {{"--max-power", "0"}, "--max-power takes whole watts from 1 to 10000"},
+        {{"--max-power", "9.5"}, "--max-power"},
+        {{"--close-at-end"}, "give it with --duration"},
+        {{"--close-at-end", "--duration", "1m", "--headless"}, "cannot be given with --headless"},
         {{"--threads"}, "threads"},
         {{"stray"}, "unexpected argument 'stray'"},
     };
@@ -87,6 +95,17 @@ TEST(CommandLineOptions, AcceptedOptionsSetTheStartState) {
     EXPECT_EQ(line.run.priority, PriorityChoice::Realtime);
     EXPECT_EQ(line.run.load, LoadChoice::Widest);
     EXPECT_EQ(line.reportPath, "-");
+
+    // The limits, and the short forms of help and version.
+    line = CommandLine{};
+    ASSERT_TRUE(Parse({"--max-temperature", "90", "--max-power", "250", "--duration", "1m", "--close-at-end"}, &line).proceed);
+    EXPECT_EQ(line.run.maxCelsius, 90.0);
+    EXPECT_EQ(line.run.maxWatts, 250.0);
+    EXPECT_TRUE(line.closeAtEnd);
+    ASSERT_TRUE(Parse({"--max-temperature=none"}, &line).proceed);
+    EXPECT_EQ(line.run.maxCelsius, kNoLimit);
+    EXPECT_NE(Parse({"-V"}, &line).output.find("ferrox "), std::string::npos);
+    EXPECT_NE(Parse({"-h"}, &line).output.find("--max-temperature"), std::string::npos);
 
     line = CommandLine{};
     ASSERT_TRUE(Parse({}, &line).proceed);
