@@ -44,4 +44,8 @@ inline constexpr unsigned kCmdLimit85 = 40082;
 inline constexpr unsigned kCmdLimit90 = 40083;
 inline constexpr unsigned kCmdLimit95 = 40084;
 inline constexpr unsigned kCmdLimitNone = 40085;
+// Settings, Run Plan: the built-in test plans.
+inline constexpr unsigned kCmdPlanQuick = 40090;
+inline constexpr unsigned kCmdPlanStandard = 40091;
+inline constexpr unsigned kCmdPlanThorough = 40092;
 inline constexpr unsigned kCmdExit = ID_APP_EXIT;

@@ -8,6 +8,7 @@
 #include "cli/exit_status.h"
 #include "platform/message_box.h"
 #include "platform/priority.h"
+#include "platform/processors.h"
 #include "platform/resources.h"
 #include "platform/shell.h"
 #include "platform/termination_signals.h"
@@ -35,6 +36,8 @@ bool IsPriorityCommand(unsigned id) {
 bool IsCyclePeriodCommand(unsigned id) { return id >= kCmdCycle10Seconds && id <= kCmdCycle10Minutes; }
 bool IsLoadCommand(unsigned id) { return id >= kCmdLoadBuiltin && id <= kCmdLoadWidest; }
 bool IsLimitCommand(unsigned id) { return id >= kCmdLimitFromSensors && id <= kCmdLimitNone; }
+bool IsPlanCommand(unsigned id) { return id >= kCmdPlanQuick && id <= kCmdPlanThorough; }
+const char* PlanNameOf(unsigned id) { return id == kCmdPlanQuick ? "quick" : id == kCmdPlanStandard ? "standard" : "thorough"; }
 
 // The home page item has a command but no check mark.
 const CommandMapEntry kAppCommands[] = {
@@ -66,6 +69,9 @@ const CommandMapEntry kAppCommands[] = {
     {kCmdLimit90, RunSettingsCommand, UpdateSettingsItem},
     {kCmdLimit95, RunSettingsCommand, UpdateSettingsItem},
     {kCmdLimitNone, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdPlanQuick, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdPlanStandard, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdPlanThorough, RunSettingsCommand, UpdateSettingsItem},
 };
 
 // The client area the window opens with.
@@ -116,8 +122,25 @@ int CFerroxApp::InitInstance() {
     m_priorityCommand = CommandForPriority(start.priority);
     m_threadCommand = CommandForThreadCount(start.threads);
     m_cyclePeriodCommand = start.cycleSeconds > 0 ? CommandForCyclePeriod(start.cycleSeconds) : kCmdCycle1Minute;
-    BeginRun(start);
+    if (m_startOptions.plan) {
+        m_plan = std::make_unique<PlanRunner>(*m_startOptions.plan);
+        BeginRun(m_plan->StartSettings(start));
+        m_plan->Begin(*this);
+    } else {
+        BeginRun(start);
+    }
     return 1;
+}
+
+void CFerroxApp::StartPlan(TestPlan plan) {
+    m_plan = std::make_unique<PlanRunner>(std::move(plan));
+    m_plan->Begin(*this);
+    ChangeDuration(ElapsedSeconds() + m_plan->Plan().TotalSeconds());
+}
+
+std::optional<PlanResult> CFerroxApp::PlanResultOf(const RunSummary& summary) const {
+    if (!m_plan) return std::nullopt;
+    return m_plan->Result(summary);
 }
 
 int CFerroxApp::ExitInstance() {
@@ -157,6 +180,10 @@ void CFerroxApp::OnSettingsCommand(unsigned id) {
         ChangeStopOnError(!Settings().stopOnError);
     } else if (IsLimitCommand(id)) {
         ChangeTemperatureLimit(TemperatureLimitForCommand(id));
+    } else if (IsPlanCommand(id) && !m_plan && !Ended()) {
+        TestPlan plan;
+        if (BuiltinPlan(PlanNameOf(id), static_cast<unsigned>(AllowedProcessors().size()), GetProcessorTraits(), &plan))
+            StartPlan(std::move(plan));
     }
 }
 
@@ -187,6 +214,10 @@ void CFerroxApp::OnUpdateSettingsCommand(CCmdUI& item) {
         item.SetToolTip(cycling ? "Core cycling always keeps its worker on one processor at a time." : "");
     } else if (id == kCmdStopOnError) {
         item.SetCheck(Settings().stopOnError);
+    } else if (IsPlanCommand(id)) {
+        // One plan at a time, and none after the run has ended.
+        item.SetCheck(m_plan != nullptr && m_plan->Plan().name == PlanNameOf(id));
+        item.Enable(m_plan == nullptr && !Ended());
     } else if (IsLimitCommand(id)) {
         item.SetCheck(CommandForTemperatureLimit(Settings().maxCelsius) == id);
         // The sensors' point needs sensors that publish one.

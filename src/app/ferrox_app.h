@@ -3,10 +3,13 @@
 // home page. It is the run as well: the workers, their checks, the verdict and the log.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <span>
 
 #include "app/frame_clock.h"
 #include "platform/system_info.h"
+#include "plan/plan_runner.h"
 #include "platform/win_app.h"
 #include "run/stress_run.h"
 
@@ -18,6 +21,7 @@ struct StartOptions {
     bool animated = true;
     bool minimized = false;   // start in the tray
     bool closeAtEnd = false;  // close the window when the run's duration ends
+    std::optional<TestPlan> plan;  // a test plan to run from the start
 };
 
 class CFerroxApp : public CWinApp, public StressRun {
@@ -43,6 +47,11 @@ public:
     void ApplyPriorityCommand();
     // Opens the home page with every worker held still meanwhile; says so when no browser can.
     void OpenHomePage();
+    // Runs a test plan from now on (the run's duration becomes the plan's end).
+    void StartPlan(TestPlan plan);
+    // The plan being run (null: none), and its result for this summary.
+    PlanRunner* Plan() { return m_plan.get(); }
+    std::optional<PlanResult> PlanResultOf(const RunSummary& summary) const;
 
     unsigned m_priorityCommand = 0;
     unsigned m_threadCommand = 0;
@@ -57,6 +66,9 @@ public:
 
 protected:
     std::span<const CommandMapEntry> GetCommandMap() const override;
+
+private:
+    std::unique_ptr<PlanRunner> m_plan;
 };
 
 // The worker count a thread-count command asks for: the processor count for Automatic,

@@ -182,8 +182,11 @@ void CFerroxFrame::PollRun() {
         ShowVerdict();
         return;
     }
-    if (m_run->DurationReached()) {
-        m_run->EndRun("its duration ended", true);
+    auto* app = dynamic_cast<CFerroxApp*>(m_run);
+    PlanRunner* plan = app != nullptr ? app->Plan() : nullptr;
+    const bool planOver = plan != nullptr && plan->Step(*m_run);
+    if (planOver || m_run->DurationReached()) {
+        m_run->EndRun(plan != nullptr ? "its plan ended" : "its duration ended", true);
         if (m_closeAtEnd) {
             PostCommand(kCmdExit);
         } else {
@@ -211,7 +214,12 @@ void CFerroxFrame::ShowVerdict() {
 void CFerroxFrame::ShowResults() {
     if (m_run == nullptr) return;
     StressRun* run = m_run;
-    m_results.Show(this, LoadString(kMainResourceId) + " Results", [run] { return ResultsTable(run->Summary(), run->Ended()); });
+    m_results.Show(this, LoadString(kMainResourceId) + " Results", [run] {
+        const RunSummary summary = run->Summary();
+        auto* app = dynamic_cast<CFerroxApp*>(run);
+        const std::optional<PlanResult> plan = app != nullptr ? app->PlanResultOf(summary) : std::nullopt;
+        return ResultsTable(summary, run->Ended(), plan ? &*plan : nullptr);
+    });
 }
 
 void CFerroxFrame::ShowMonitor() {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include "app/ferrox_app.h"
 #include "app/resources.h"
@@ -11,7 +12,10 @@
 #include "cli/headless_run.h"
 #include "cli/report_output.h"
 #include "load/seconds_clock.h"
+#include "load/load_kernel.h"
+#include "plan/test_plan.h"
 #include "platform/console.h"
+#include "platform/processors.h"
 #include "platform/system_info.h"
 #include "run/console_lines.h"
 
@@ -32,6 +36,15 @@ int main(int argc, char** argv) {
         return parsed.status;
     }
     std::string reason;
+    std::optional<TestPlan> plan;
+    if (!line.plan.empty()) {
+        TestPlan found;
+        if (!FindPlan(line.plan, static_cast<unsigned>(AllowedProcessors().size()), ReadProcessorTraits(), &found, &reason)) {
+            WriteWarning("--plan: " + reason);
+            return kExitUsage;
+        }
+        plan = std::move(found);
+    }
     if (!line.reportPath.empty() && !CanWriteReport(line.reportPath, &reason)) {
         WriteWarning("--report cannot be written: " + reason);
         return kExitUsage;
@@ -41,9 +54,9 @@ int main(int argc, char** argv) {
         WriteWarning("--report: the earlier report cannot be removed: " + reason);
         return kExitUsage;
     }
-    if (line.headless) return RunHeadless(line);
+    if (line.headless) return RunHeadless(line, plan ? &*plan : nullptr);
 
-    theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized, line.closeAtEnd};
+    theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized, line.closeAtEnd, plan};
     ReportTimes times;
     times.start = std::time(nullptr);
     int status = AfxWinMain(argc, argv, FerroxResources(),
@@ -51,8 +64,10 @@ int main(int argc, char** argv) {
     if (!line.reportPath.empty() && theApp.Ended()) {
         times.end = std::time(nullptr);
         times.endReason = theApp.EndReason();
-        if (!WriteRunReport(line.reportPath, theApp.Summary(), theApp.Settings(), times,
-                            static_cast<double>(MeasureClockHz()), theApp.Monitor(), &theApp.Log()))
+        const RunSummary summary = theApp.Summary();
+        const std::optional<PlanResult> planResult = theApp.PlanResultOf(summary);
+        if (!WriteRunReport(line.reportPath, summary, theApp.Settings(), times, static_cast<double>(MeasureClockHz()),
+                            theApp.Monitor(), &theApp.Log(), false, planResult ? &*planResult : nullptr))
             status = kExitReportNotWritten;
     }
     if (theApp.AbandonedWorkers() > 0) {

@@ -47,6 +47,12 @@ constexpr MenuItemResource kLimitItems[] = {
     Item("&None", kCmdLimitNone),
 };
 
+constexpr MenuItemResource kPlanItems[] = {
+    Item("&Quick (5 Minutes)", kCmdPlanQuick),
+    Item("&Standard (30 Minutes)", kCmdPlanStandard),
+    Item("&Thorough (Hours)", kCmdPlanThorough),
+};
+
 constexpr MenuItemResource kMainSettings[] = {
     Item("&Minimize", kCmdMinimize),
     kSeparator,
@@ -63,6 +69,7 @@ constexpr MenuItemResource kMainSettings[] = {
     Item("&Pin Workers to Processors", kCmdPinWorkers),
     Item("Stop &Worker on Error", kCmdStopOnError),
     {"&Temperature Limit", 0, kLimitItems},
+    {"Run P&lan", 0, kPlanItems},
     kSeparator,
     Item("&Animated", kCmdAnimated),
     Item("M&onitor...", kCmdMonitor),
@@ -104,6 +111,7 @@ constexpr MenuItemResource kTraySettings[] = {
     Item("&Pin Workers to Processors", kCmdPinWorkers),
     Item("Stop &Worker on Error", kCmdStopOnError),
     {"&Temperature Limit", 0, kLimitItems},
+    {"Run P&lan", 0, kPlanItems},
     kSeparator,
     Item("&Animated", kCmdAnimated),
     Item("M&onitor...", kCmdMonitor),

@@ -23,7 +23,7 @@ std::string ShareText(double share) {
 }
 }  // namespace
 
-TableContent ResultsTable(const RunSummary& summary, bool ended) {
+TableContent ResultsTable(const RunSummary& summary, bool ended, const PlanResult* plan) {
     TableContent table;
     const std::string load = summary.kernelRuns ? LoadKernelName(summary.kernel) : "none (not supported here)";
     if (summary.verdict == Verdict::Failed) {
@@ -47,6 +47,7 @@ TableContent ResultsTable(const RunSummary& summary, bool ended) {
     if (summary.coreClock.samples > 0) table.heading += " Effective clock " + Megahertz(summary.coreClock.meanHz) + " MHz mean.";
     if (const std::string hottest = TemperatureText(summary.hottestCelsius, summary.hottestLabel); !hottest.empty())
         table.heading += " Hottest " + hottest + ".";
+    if (plan != nullptr) table.heading += " " + PlanResultText(*plan) + ".";
     table.columns = {"Processor", "Core",   "Package",    "Loaded",      "Share", "Checks passed",
                      "Errors",    "First error", "Clock (MHz)", "State"};
     for (const ProcessorResult& result : summary.processors) {

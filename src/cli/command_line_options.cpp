@@ -7,13 +7,13 @@
 
 #include "cli/exit_status.h"
 #include "ferrox_version.h"
+#include "plan/test_plan.h"
 #include "platform/command_line.h"
 
 namespace {
 
 constexpr unsigned kMostThreads = 1024;        // far more than any worker table holds
 constexpr unsigned kLongestCycle = 24 * 3600;  // a day on each processor
-constexpr double kLongestRun = 366.0 * 24 * 3600;
 // Below room temperature no limit makes sense; above 150 °C no processor still runs.
 constexpr unsigned long long kLowestTemperatureLimit = 30;
 constexpr unsigned long long kHighestTemperatureLimit = 150;
@@ -42,6 +42,10 @@ const std::vector<CommandLineOption>& Options() {
         {"no-animation", "", "Start with the logo standing still."},
         {"minimized", "", "Start in the tray."},
         {"close-at-end", "", "With --duration in the window: close the window when the run ends (the exit status is the verdict's)."},
+        {"plan", "quick|standard|thorough|FILE",
+         "Run a test plan: a sequence of phases, each with its load, threads or core cycling, duration and "
+         "variable load (it decides those options itself). Built in: " + DescribeBuiltinPlans() +
+             ". FILE: a JSON plan (see the manual)."},
         {"headless", "", "No window and no display: one status line per second on stdout."},
         {"json", "", "Headless status lines as JSON objects."},
         {"report", "FILE", "Write a JSON report to FILE at the end (- for stdout)."},
@@ -92,34 +96,6 @@ bool ParseWhole(const std::string& text, unsigned long long* value) {
 
 }  // namespace
 
-bool ParseDuration(const std::string& text, double* seconds) {
-    unsigned long long whole = 0;
-    double total = 0.0;
-    if (ParseWhole(text, &whole)) {
-        total = static_cast<double>(whole);
-    } else {
-        // Hours, minutes and seconds, each at most once and in that order.
-        const char units[] = {'h', 'm', 's'};
-        const double unitSeconds[] = {3600.0, 60.0, 1.0};
-        std::size_t at = 0;
-        int nextUnit = 0;
-        while (at < text.size()) {
-            std::size_t digits = at;
-            while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-            if (digits == at || digits == text.size()) return false;
-            int unit = nextUnit;
-            while (unit < 3 && units[unit] != text[digits]) ++unit;
-            if (unit == 3 || !ParseWhole(text.substr(at, digits - at), &whole)) return false;
-            total += static_cast<double>(whole) * unitSeconds[unit];
-            nextUnit = unit + 1;
-            at = digits + 1;
-        }
-        if (text.empty()) return false;
-    }
-    if (total <= 0.0 || total > kLongestRun) return false;
-    if (seconds != nullptr) *seconds = total;
-    return true;
-}
 
 ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThreads, CommandLine* line) {
     const ParsedCommandLine parsed = ParseCommandLine(argc, argv, Options());
@@ -225,7 +201,14 @@ ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThr
     if (result.headless && result.minimized) return Usage("--minimized starts the window in the tray: it cannot be given with --headless");
     if (result.json && !result.headless) return Usage("--json changes the headless status lines: give it with --headless");
     if (result.closeAtEnd && result.headless) return Usage("--close-at-end closes the window: it cannot be given with --headless");
-    if (result.closeAtEnd && !given("duration")) return Usage("--close-at-end closes the window when --duration ends: give it with --duration");
+    if (result.closeAtEnd && !given("duration") && !given("plan"))
+        return Usage("--close-at-end closes the window when the run ends: give it with --duration or --plan");
+    if (given("plan")) {
+        result.plan = value("plan");
+        if (result.plan.empty()) return Usage("--plan needs quick, standard, thorough or a plan file");
+        for (const char* decided : {"load", "threads", "cycle", "duration"})
+            if (given(decided)) return Usage(std::string("--plan decides --") + decided + " itself: it cannot be given with --" + decided);
+    }
     if (given("report")) {
         result.reportPath = value("report");
         if (result.reportPath.empty()) return Usage("--report needs a file name, or - for stdout");

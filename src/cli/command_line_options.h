@@ -14,6 +14,7 @@ struct CommandLine {
     bool minimized = false;    // start in the tray (window only)
     bool closeAtEnd = false;   // close the window when --duration ends (window only)
     std::string reportPath;    // empty: no report; "-": stdout
+    std::string plan;          // --plan: quick, standard, thorough or a plan file; empty: none
 };
 
 struct ParseOutcome {
@@ -26,5 +27,4 @@ struct ParseOutcome {
 // argv[0] is the program; automaticThreads is what "auto" stands for (for the limit on counts).
 ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThreads, CommandLine* line);
 
-// "90s", "10m", "2h", "1h30m", "45": seconds. False for anything else, zero, or over a year.
-bool ParseDuration(const std::string& text, double* seconds);
+

@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include "cli/exit_status.h"
 #include "cli/report_output.h"
 #include "cli/status_line.h"
 #include "load/seconds_clock.h"
+#include "plan/plan_runner.h"
 #include "platform/termination_signals.h"
 #include "run/console_lines.h"
 #include "run/run_text.h"
@@ -21,13 +23,16 @@ void Warn(const std::string& text) { WriteWarning(text); }
 void ReportError(const RunError& error) { Warn("error at " + FormatRunTime(error.seconds, true) + ": " + DescribeError(error)); }
 }  // namespace
 
-int RunHeadless(const CommandLine& line) {
+int RunHeadless(const CommandLine& line, const TestPlan* plan) {
     // Signals from here on end the run in order, also one that comes while it starts.
     CatchTerminationSignals();
     StressRun run;
     ReportTimes times;
     times.start = std::time(nullptr);
-    run.BeginRun(line.run);
+    std::optional<PlanRunner> planRunner;
+    if (plan != nullptr) planRunner.emplace(*plan);
+    run.BeginRun(planRunner ? planRunner->StartSettings(line.run) : line.run);
+    if (planRunner) planRunner->Begin(run);
     for (const std::string& note : run.TakeStartNotes()) Warn(note);
     LoadKernelKind kernel = LoadKernelKind::X87;
     if (!run.ChosenKernel(&kernel)) {
@@ -67,8 +72,10 @@ int RunHeadless(const CommandLine& line) {
             }
             nextStatus += 1.0;
         }
-        if (run.DurationReached()) {
-            times.endReason = "its duration ended";
+        // A plan's run lasts as long as the plan.
+        const bool planOver = planRunner && planRunner->Step(run);
+        if (planOver || run.DurationReached()) {
+            times.endReason = planRunner ? "its plan ended" : "its duration ended";
             reachedEnd = true;
             break;
         }
@@ -79,16 +86,24 @@ int RunHeadless(const CommandLine& line) {
     times.end = std::time(nullptr);
     const RunSummary summary = run.Summary();
     int status = ExitStatusFor(summary.verdict);
+    const std::optional<PlanResult> planResult =
+        planRunner ? std::optional<PlanResult>(planRunner->Result(summary)) : std::nullopt;
     // A report file first, so the summary can give the status its writing decided; a report on
     // stdout comes after the summary.
     const bool reportToStdout = line.reportPath == "-";
     auto writeReport = [&] {
         if (!line.reportPath.empty() && !WriteRunReport(line.reportPath, summary, run.Settings(), times, timeStampHz,
-                                                        run.Monitor(), &run.Log(), line.json))
+                                                        run.Monitor(), &run.Log(), line.json,
+                                                        planResult ? &*planResult : nullptr))
             status = kExitReportNotWritten;
     };
     if (!reportToStdout) writeReport();
-    WriteLine(stdout, line.json ? SummaryJson(summary, times.endReason, status) : SummaryText(summary, times.endReason));
+    if (line.json) {
+        WriteLine(stdout, SummaryJson(summary, times.endReason, status, planResult ? &*planResult : nullptr));
+    } else {
+        WriteLine(stdout, SummaryText(summary, times.endReason));
+        if (planResult) WriteLine(stdout, PlanResultText(*planResult));
+    }
     if (reportToStdout) writeReport();
     if (run.AbandonedWorkers() > 0) {
         // A stuck worker never returns, and the run's objects must outlive it: end the process here,

@@ -4,7 +4,9 @@
 // --stop-on-error, the first error; then the workers stop, a summary line and the report follow.
 
 #include "cli/command_line_options.h"
+#include "plan/test_plan.h"
 
 // The exit status of the verdict (exit_status.h), 3 when the run could not start, or 6 when the
 // report could not be written.
-int RunHeadless(const CommandLine& line);
+// plan (may be null): the test plan to run.
+int RunHeadless(const CommandLine& line, const TestPlan* plan = nullptr);

@@ -10,8 +10,9 @@ bool CanWriteReport(const std::string& path, std::string* reason) { return path 
 bool RemoveOldReport(const std::string& path, std::string* reason) { return path == "-" || RemoveFile(path, reason); }
 
 bool WriteRunReport(const std::string& path, const RunSummary& summary, const RunSettings& settings,
-                    const ReportTimes& times, double timeStampHz, const RunMonitor* monitor, RunLog* log, bool oneLine) {
-    const std::string text = FormatJson(BuildRunReport(summary, settings, times, timeStampHz, monitor), oneLine) + "\n";
+                    const ReportTimes& times, double timeStampHz, const RunMonitor* monitor, RunLog* log, bool oneLine,
+                    const PlanResult* plan) {
+    const std::string text = FormatJson(BuildRunReport(summary, settings, times, timeStampHz, monitor, plan), oneLine) + "\n";
     if (path == "-") {
         const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
         if (std::fflush(stdout) == 0 && written) return true;

@@ -16,4 +16,4 @@ bool RemoveOldReport(const std::string& path, std::string* reason);
 // oneLine: as a single line (on stdout among JSON lines).
 bool WriteRunReport(const std::string& path, const RunSummary& summary, const RunSettings& settings,
                     const ReportTimes& times, double timeStampHz, const RunMonitor* monitor = nullptr,
-                    RunLog* log = nullptr, bool oneLine = false);
+                    RunLog* log = nullptr, bool oneLine = false, const PlanResult* plan = nullptr);

@@ -149,8 +149,30 @@ JsonValue ErrorJson(const RunError& error) {
     return value;
 }
 
+JsonValue PlanJson(const PlanResult& plan) {
+    JsonValue value = JsonValue::MakeObject();
+    value.Set("name", plan.name);
+    value.Set("verdict", VerdictKey(plan.verdict));
+    JsonValue phases = JsonValue::MakeArray();
+    for (const PhaseResult& phase : plan.phases) {
+        JsonValue entry = JsonValue::MakeObject();
+        entry.Set("name", phase.name);
+        entry.Set("description", phase.description);
+        entry.Set("planned_seconds", Seconds(phase.plannedSeconds));
+        entry.Set("ran", phase.ran);
+        entry.Set("ran_seconds", phase.ran ? Seconds(phase.ranSeconds) : JsonValue());
+        entry.Set("checks", phase.checks);
+        entry.Set("errors", phase.errors);
+        entry.Set("verdict", phase.ran ? JsonValue(VerdictKey(phase.verdict)) : JsonValue("not run"));
+        entry.Set("verdict_reason", phase.verdictReason.empty() ? JsonValue() : JsonValue(phase.verdictReason));
+        phases.Append(entry);
+    }
+    value.Set("phases", phases);
+    return value;
+}
+
 JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings, const ReportTimes& times,
-                         double timeStampHz, const RunMonitor* monitor) {
+                         double timeStampHz, const RunMonitor* monitor, const PlanResult* plan) {
     JsonValue report = JsonValue::MakeObject();
     report.Set("ferrox_version", kFerroxVersion);
     report.Set("start_time", IsoTime(times.start));
@@ -236,6 +258,7 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     for (int processor : summary.failingProcessors) failing.Append(processor);
     report.Set("failing_processors", failing);
     report.Set("verdict", VerdictKey(summary.verdict));
+    if (plan != nullptr) report.Set("plan", PlanJson(*plan));
     report.Set("verdict_reason", summary.verdictReason.empty() ? JsonValue() : JsonValue(summary.verdictReason));
     report.Set("self_checked", summary.selfChecked);
     return report;

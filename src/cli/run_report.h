@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "plan/plan_runner.h"
 #include "platform/json.h"
 #include "run/run_monitor.h"
 #include "run/run_settings.h"
@@ -17,9 +18,12 @@ struct ReportTimes {
     std::string endReason;
 };
 
-// monitor: the run's sensors and their history (may be null: no "monitor" part).
+// monitor: the run's sensors and their history (may be null: no "monitor" part); plan: the test
+// plan's result (may be null: no "plan" part).
 JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings, const ReportTimes& times,
-                         double timeStampHz, const RunMonitor* monitor = nullptr);
+                         double timeStampHz, const RunMonitor* monitor = nullptr, const PlanResult* plan = nullptr);
+// A plan's result: its verdict and each phase's.
+JsonValue PlanJson(const PlanResult& plan);
 
 // Pieces the status lines share: one worker, one processor, one error as JSON.
 JsonValue WorkerJson(const WorkerResult& worker);

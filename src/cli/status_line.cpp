@@ -97,7 +97,7 @@ std::string LoadSpellsText(const RunSummary& summary) {
     return text;
 }
 
-std::string SummaryJson(const RunSummary& summary, const std::string& reason, int exitStatus) {
+std::string SummaryJson(const RunSummary& summary, const std::string& reason, int exitStatus, const PlanResult* plan) {
     JsonValue line = JsonValue::MakeObject();
     line.Set("summary", true);
     line.Set("verdict", VerdictKey(summary.verdict));
@@ -112,5 +112,6 @@ std::string SummaryJson(const RunSummary& summary, const std::string& reason, in
     line.Set("failing_processors", failing);
     const ProcessorResult* least = LeastLoaded(summary);
     line.Set("lowest_loaded_share", least != nullptr ? JsonValue(std::round(least->loadedShare * 1000.0) / 1000.0) : JsonValue());
+    if (plan != nullptr) line.Set("plan", PlanJson(*plan));
     return FormatJson(line, true);
 }

@@ -60,6 +60,9 @@ public:
     virtual bool SelfChecked() const = 0;
     // One pass: a fixed stretch of work, without calls, locks or allocation.
     virtual PassCheck RunPass() = 0;
+    // About a fiftieth of a pass, checked as a pass is: the unit of work under a variable load,
+    // whose on-times may be a few milliseconds.
+    virtual PassCheck RunSlice() = 0;
     // The digest of what the passes left behind and what it must be, for the check between
     // passes; false when the kernel leaves nothing more to check than its passes did.
     virtual bool StateDigest(std::uint64_t* obtained, std::uint64_t* expected) = 0;

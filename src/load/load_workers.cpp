@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "load/placement.h"
+#include "load/seconds_clock.h"
 #include "platform/priority.h"
 #include "platform/processors.h"
 #include "platform/system_info.h"
@@ -217,6 +219,20 @@ UINT WorkerThreadProc(void* param) {
     if (param == nullptr) return 0;
     WorkerContext own(static_cast<LoadWorkers*>(param), 0);
     return own.owner->RunWorker(own);
+}
+
+void LoadWorkers::SetDutyCycle(double periodSeconds, double onShare) {
+    m_dutyEpoch.store(static_cast<double>(GetSeconds()), std::memory_order_relaxed);
+    m_dutyOnShare.store(onShare, std::memory_order_relaxed);
+    m_dutyPeriod.store(periodSeconds > 0.0 ? periodSeconds : 0.0, std::memory_order_relaxed);
+}
+
+double LoadWorkers::RestBeforeSlice() const {
+    const double period = DutyPeriodSeconds();
+    if (period <= 0.0) return 0.0;
+    const double into = std::fmod(static_cast<double>(GetSeconds()) - m_dutyEpoch.load(std::memory_order_relaxed), period);
+    const double on = DutyOnShare() * period;
+    return into < on ? 0.0 : period - into;
 }
 
 double LoadWorkers::HangThresholdSeconds(std::uint64_t passes, double loadedSeconds) {

@@ -92,6 +92,11 @@ public:
     const ProcessorTraits& GetProcessorTraits() const { return m_traits; }
     // The kernel the workers run, or false when the processor cannot run the chosen one.
     bool ChosenKernel(LoadKernelKind* kind) const { return ChooseKernel(m_loadChoice, m_traits, kind); }
+    // A variable load: the workers work for onShare of every period and rest for the rest, all
+    // switching together, in slices of about a fiftieth of a pass (periodSeconds 0: a steady load).
+    void SetDutyCycle(double periodSeconds, double onShare);
+    double DutyPeriodSeconds() const { return m_dutyPeriod.load(std::memory_order_relaxed); }
+    double DutyOnShare() const { return m_dutyOnShare.load(std::memory_order_relaxed); }
     // Makes checks report an injected fault (null: none). Set before StartWorkers.
     void SetFaultInjector(FaultInjector* injector) { m_injector = injector; }
 
@@ -159,6 +164,8 @@ private:
     // An error of work that started on processor and ended on endProcessor, blamed on both; false
     // when the worker must stop loading (stop on error).
     bool ReportError(WorkerContext& worker, WorkerEvent event, int processor, int endProcessor);
+    // Under a variable load, how long the worker must rest before its next slice (0: none).
+    double RestBeforeSlice() const;
     // The check between passes when one is due. False when the worker must stop loading.
     bool CheckBetweenPasses(WorkerContext& worker, LoadKernel& kernel, std::uint64_t* checkArea, double* lastCheck);
     void NotifyPassStarting() {
@@ -183,6 +190,9 @@ private:
     ProcessorTraits m_traits;
     FaultInjector* m_injector = nullptr;
     const std::atomic<bool>* m_hangRelease = nullptr;
+    std::atomic<double> m_dutyPeriod{0.0};
+    std::atomic<double> m_dutyOnShare{1.0};
+    std::atomic<double> m_dutyEpoch{0.0};
     unsigned m_abandoned = 0;
     std::vector<HungWorker> m_givenUpAtStop;
     unsigned m_startFailures = 0;

@@ -33,6 +33,11 @@ public:
         RunSseKernelPass(m_workArea, m_v0, m_v1, kSsePassIterations);
         return PassCheck{};
     }
+    // The same body, a sixty-fourth of the iterations: it leaves the work area as a pass does.
+    PassCheck RunSlice() override {
+        RunSseKernelPass(m_workArea, m_v0, m_v1, kSsePassIterations / 64);
+        return PassCheck{};
+    }
     bool StateDigest(std::uint64_t* obtained, std::uint64_t* expected) override {
         *obtained = SseWorkAreaDigest(m_workArea);
         *expected = kSseWorkAreaDigestAfterPasses;

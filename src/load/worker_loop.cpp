@@ -3,6 +3,7 @@
 // checks between passes. A hardware fault in a pass or a check ends only that work: the worker
 // reports it and starts its kernel afresh.
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -84,6 +85,7 @@ struct GuardedPass {
     FaultInjector* injector;
     const std::atomic<bool>* hangRelease;
     int processor;
+    bool slice;  // a slice of a variable load rather than a whole pass
     PassCheck check;
 };
 
@@ -99,7 +101,7 @@ void RunGuardedPass(void* context) {
         case FaultKind::CheckDigest: break;
         }
     }
-    pass.check = pass.kernel->RunPass();
+    pass.check = pass.slice ? pass.kernel->RunSlice() : pass.kernel->RunPass();
 }
 
 // The check between passes as guarded work: the suite, then what the kernel left behind.
@@ -179,6 +181,11 @@ DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernelKind kind) {
     int appliedTarget = -1;
     for (;;) {
         if (!QueueAllowsPass(fixedPair)) break;
+        // A variable load's rest: all workers idle together until the next on-time.
+        if (const double rest = RestBeforeSlice(); rest > 0.0) {
+            Sleep(static_cast<DWORD>(std::ceil(rest * 1000.0)));
+            continue;
+        }
         FollowTarget(worker, &appliedTarget);
         const DWORD passClass = fixedPair ? REALTIME_PRIORITY_CLASS : m_priorityClass.load(std::memory_order_relaxed);
         const int passPriority = fixedPair ? THREAD_PRIORITY_TIME_CRITICAL : m_threadPriority.load(std::memory_order_relaxed);
@@ -186,7 +193,7 @@ DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernelKind kind) {
         SetThreadPriority(thread, passPriority);
         report.state.store(WorkerState::Loading, std::memory_order_relaxed);
         NotifyPassStarting();
-        GuardedPass pass{kernel.get(), m_injector, m_hangRelease, CurrentProcessor(), PassCheck{}};
+        GuardedPass pass{kernel.get(), m_injector, m_hangRelease, CurrentProcessor(), DutyPeriodSeconds() > 0.0, PassCheck{}};
         report.passProcessor.store(pass.processor, std::memory_order_relaxed);
         const std::int64_t passStart = ThreadCpuNanoseconds();
         HardwareFault fault;

@@ -77,16 +77,22 @@ X87LoadKernel::X87LoadKernel() {
     std::uint32_t pattern = 0;
     std::memcpy(&pattern, &m_a.m[0][2], sizeof pattern);
     m_expectedAccumulator = pattern * static_cast<std::uint32_t>(m_passLength / m_step);
+    m_expectedSliceAccumulator = pattern * static_cast<std::uint32_t>(m_sliceLength / m_step);
 }
 
-PassCheck X87LoadKernel::RunPass() {
+PassCheck X87LoadKernel::RunPass() { return Run(&m_passLength); }
+
+PassCheck X87LoadKernel::RunSlice() { return Run(&m_sliceLength); }
+
+PassCheck X87LoadKernel::Run(const std::int32_t* length) {
+    m_lastLength = length;
     if (!m_injectPending) {
-        m_accumulator = RunX87KernelPass(m_a, m_b, &m_passLength, &m_step);
+        m_accumulator = RunX87KernelPass(m_a, m_b, length, &m_step);
         return PassCheck{};
     }
     m_injectPending = false;
     if (m_injected == WrongBitPlace::KernelState) {
-        m_accumulator = RunX87KernelPass(m_a, m_b, &m_passLength, &m_step) ^ m_injectedMask;
+        m_accumulator = RunX87KernelPass(m_a, m_b, length, &m_step) ^ m_injectedMask;
         return PassCheck{};
     }
     const Matrix4 right = m_a;
@@ -94,7 +100,7 @@ PassCheck X87LoadKernel::RunPass() {
     std::memcpy(&pattern, &m_a.m[0][2], sizeof pattern);
     pattern ^= m_injectedMask;
     std::memcpy(&m_a.m[0][2], &pattern, sizeof pattern);
-    m_accumulator = RunX87KernelPass(m_a, m_b, &m_passLength, &m_step);
+    m_accumulator = RunX87KernelPass(m_a, m_b, length, &m_step);
     m_a = right;
     return PassCheck{};
 }

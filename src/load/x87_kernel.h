@@ -25,12 +25,13 @@ public:
     LoadKernelKind Kind() const override { return LoadKernelKind::X87; }
     bool SelfChecked() const override { return false; }
     PassCheck RunPass() override;
+    PassCheck RunSlice() override;
     // The accumulator against the pass length times the added pattern: the one result of the pass
     // that survives it. (The pattern comes from the matrices built at set-up, so this product is
     // taken then, once, from the kernel's input.)
     bool StateDigest(std::uint64_t* obtained, std::uint64_t* expected) override {
         *obtained = m_accumulator;
-        *expected = m_expectedAccumulator;
+        *expected = m_lastLength == &m_sliceLength ? m_expectedSliceAccumulator : m_expectedAccumulator;
         return true;
     }
     // Bit (taken modulo 32) of the accumulator after the next pass (KernelState), or of the matrix
@@ -42,8 +43,15 @@ private:
     Matrix4 m_b;
     std::int32_t m_passLength = kX87PassIterations;
     std::int32_t m_step = 1;
+    // A slice: a fiftieth of a pass (the pass length divides by it).
+    static constexpr std::int32_t kSliceLength = kX87PassIterations / 50;
+    PassCheck Run(const std::int32_t* length);
+
+    std::int32_t m_sliceLength = kSliceLength;
+    const std::int32_t* m_lastLength = &m_passLength;  // the length of the last pass or slice
     std::uint32_t m_accumulator = 0;
     std::uint32_t m_expectedAccumulator = 0;
+    std::uint32_t m_expectedSliceAccumulator = 0;
     bool m_injectPending = false;
     WrongBitPlace m_injected = WrongBitPlace::KernelState;
     std::uint32_t m_injectedMask = 0;

@@ -226,3 +226,41 @@ bool CanWriteFile(const std::string& path, std::string* error) {
     unlink(temporary.c_str());
     return true;
 }
+
+bool ReadSmallFile(const std::string& path, std::size_t largest, std::string* content, std::string* error) {
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (error != nullptr) *error = Reason("cannot open", path);
+        return false;
+    }
+    struct stat status {};
+    std::string text;
+    bool ok = fstat(fd, &status) == 0;
+    if (ok && !S_ISREG(status.st_mode)) {
+        if (error != nullptr) *error = path + " is not a regular file";
+        ok = false;
+    } else if (ok && static_cast<unsigned long long>(status.st_size) > largest) {
+        if (error != nullptr) *error = path + " is larger than " + std::to_string(largest) + " bytes";
+        ok = false;
+    }
+    char buffer[4096];
+    while (ok) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            if (error != nullptr) *error = Reason("cannot read", path);
+            ok = false;
+        } else if (got == 0) {
+            break;
+        } else if (text.size() + static_cast<std::size_t>(got) > largest) {
+            if (error != nullptr) *error = path + " is larger than " + std::to_string(largest) + " bytes";
+            ok = false;
+        } else {
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    close(fd);
+    if (ok && content != nullptr) *content = std::move(text);
+    return ok;
+}

@@ -2,6 +2,7 @@
 // Files the way Ferrox writes them: a log that only ever grows by whole lines, and documents that
 // are replaced in one step, so no reader ever sees half of one.
 
+#include <cstddef>
 #include <string>
 
 // The user's directory for state that programs keep between runs: $XDG_STATE_HOME, or
@@ -42,3 +43,7 @@ bool RemoveFile(const std::string& path, std::string* error);
 // refused, not followed), and its directory takes a new file, found out by making one and
 // removing it again. False with a reason when not.
 bool CanWriteFile(const std::string& path, std::string* error);
+
+// Reads a whole file of at most largest bytes (a plan, a settings file); false with a reason for
+// anything else: no such file, not a regular file (a FIFO is never opened for a wait), too large.
+bool ReadSmallFile(const std::string& path, std::size_t largest, std::string* content, std::string* error);

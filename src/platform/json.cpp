@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QJsonArray>
+#include <QJsonParseError>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -44,4 +45,52 @@ std::string FormatJson(const JsonValue& value, bool compact) {
     std::string text = document.toJson(compact ? QJsonDocument::Compact : QJsonDocument::Indented).toStdString();
     if (!compact && !text.empty() && text.back() == '\n') text.pop_back();
     return text;
+}
+
+namespace {
+JsonValue FromQt(const QJsonValue& value) {
+    switch (value.type()) {
+    case QJsonValue::Bool: return JsonValue(value.toBool());
+    case QJsonValue::Double: return JsonValue(value.toDouble());
+    case QJsonValue::String: return JsonValue(value.toString().toStdString());
+    case QJsonValue::Array: {
+        JsonValue array = JsonValue::MakeArray();
+        for (const QJsonValue& item : value.toArray()) array.Append(FromQt(item));
+        return array;
+    }
+    case QJsonValue::Object: {
+        JsonValue object = JsonValue::MakeObject();
+        const QJsonObject members = value.toObject();
+        for (auto member = members.begin(); member != members.end(); ++member)
+            object.Set(member.key().toStdString(), FromQt(member.value()));
+        return object;
+    }
+    default: return JsonValue();
+    }
+}
+
+// "line 3, column 7" of a byte offset into text.
+std::string PlaceOf(const std::string& text, int offset) {
+    int line = 1, column = 1;
+    for (int at = 0; at < offset && at < static_cast<int>(text.size()); ++at) {
+        if (text[static_cast<std::size_t>(at)] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+}  // namespace
+
+bool ParseJson(const std::string& text, JsonValue* value, std::string* error) {
+    QJsonParseError problem;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &problem);
+    if (document.isNull()) {
+        if (error != nullptr) *error = PlaceOf(text, problem.offset) + ": " + problem.errorString().toLower().toStdString();
+        return false;
+    }
+    if (value != nullptr) *value = document.isObject() ? FromQt(document.object()) : FromQt(document.array());
+    return true;
 }

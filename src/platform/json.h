@@ -41,3 +41,8 @@ private:
 // Compact: one line (for status lines); else indented. A number that is not finite is written as
 // null, as JSON has no such numbers.
 std::string FormatJson(const JsonValue& value, bool compact);
+
+// Reads a JSON document (an object or an array at the top). False, with "line L, column C: what
+// is wrong", when text is not one. A key given twice keeps its last value; the members of an object
+// come in no particular order.
+bool ParseJson(const std::string& text, JsonValue* value, std::string* error);

@@ -32,12 +32,22 @@ struct RunSettings {
     // own critical point less 5 °C where they publish one; kNoLimit: none) and the package power.
     double maxCelsius = 0.0;
     double maxWatts = 0.0;
+    // A variable load (test plans): work for variableOnShare of every variablePeriodSeconds, rest
+    // the rest; 0: a steady load.
+    double variablePeriodSeconds = 0.0;
+    double variableOnShare = 1.0;
 
     bool operator==(const RunSettings&) const = default;
 };
 
 inline constexpr double kLimitFromSensors = 0.0;  // maxCelsius: the default
 inline constexpr double kNoLimit = -1.0;          // maxCelsius, maxWatts (maxWatts 0 is none too)
+
+// "90s", "10m", "2h", "1h30m", "45": seconds. False for anything else, zero, or over a year.
+bool ParseDuration(const std::string& text, double* seconds);
+
+// "100 ms periods, 50% on", or "off (steady)".
+std::string VariableLoadText(const RunSettings& settings);
 
 // One line for the log: "2 threads, priority normal, load builtin (x87 mix), pinned, ...".
 std::string DescribeSettings(const RunSettings& settings, const char* kernelName);

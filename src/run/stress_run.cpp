@@ -117,6 +117,7 @@ void StressRun::BeginRun(const RunSettings& settings) {
     SetFaultInjector(m_injector.get());
     SetPinning(settings.pin);
     SetStopOnError(settings.stopOnError);
+    SetDutyCycle(settings.variablePeriodSeconds, settings.variableOnShare);
     SetLoadChoice(settings.load);
     const PriorityPair pair = PriorityPairOf(settings.priority);
     SetPriorityPair(pair.priorityClass, pair.threadPriority);
@@ -337,6 +338,25 @@ void StressRun::ChangeStopOnError(bool stop) {
     LogChange(before);
 }
 
+void StressRun::ChangePhase(const RunSettings& phase) {
+    const RunSettings before = m_settings;
+    m_settings.threads = phase.threads;
+    m_settings.cycleSeconds = phase.cycleSeconds;
+    m_settings.load = phase.load;
+    m_settings.variablePeriodSeconds = phase.variablePeriodSeconds;
+    m_settings.variableOnShare = phase.variableOnShare;
+    SetLoadChoice(phase.load);
+    SetDutyCycle(phase.variablePeriodSeconds, phase.variableOnShare);
+    StartLoad();
+    LogChange(before);
+}
+
+void StressRun::ChangeDuration(double seconds) {
+    m_settings.durationSeconds = seconds > 0.0 ? seconds : 0.0;
+    m_log.Write("setting at " + FormatRunTime(ElapsedSeconds(), true) + ": duration " +
+                (seconds > 0.0 ? FormatRunTime(seconds) : std::string("none")));
+}
+
 void StressRun::LogChange(const RunSettings& before) {
     const auto threads = [](const RunSettings& settings) {
         return settings.cycleSeconds > 0 ? "cycling every " + std::to_string(settings.cycleSeconds) + " s"
@@ -352,6 +372,8 @@ void StressRun::LogChange(const RunSettings& before) {
     if (before.pin != m_settings.pin) changes.push_back(std::string("pinning ") + (m_settings.pin ? "on" : "off"));
     if (before.stopOnError != m_settings.stopOnError)
         changes.push_back(std::string("stop on error ") + (m_settings.stopOnError ? "on" : "off"));
+    if (before.variablePeriodSeconds != m_settings.variablePeriodSeconds || before.variableOnShare != m_settings.variableOnShare)
+        changes.push_back("variable load " + VariableLoadText(m_settings));
     for (const std::string& change : changes) m_log.Write("setting at " + FormatRunTime(ElapsedSeconds(), true) + ": " + change);
     NextSpell();
 }
@@ -536,8 +558,10 @@ void StressRun::TrackLoadedShares(RunPoll& poll) {
             if (static_cast<std::size_t>(place.processor) < count)
                 meant[static_cast<std::size_t>(place.processor)] = std::min(1.0, meant[static_cast<std::size_t>(place.processor)] + share);
     }
+    // Under a variable load the workers are meant to rest the rest of each period.
+    const double onShare = DutyPeriodSeconds() > 0.0 ? DutyOnShare() : 1.0;
     for (std::size_t processor = 0; processor < count; ++processor) {
-        m_assignedSeconds[processor] += step * meant[processor];
+        m_assignedSeconds[processor] += step * meant[processor] * onShare;
         const double assigned = m_assignedSeconds[processor];
         if (m_shareWarned[processor] || assigned < kShareJudgedAfterSeconds) continue;
         const double loaded = static_cast<double>(Tally(static_cast<int>(processor))->loadedNanoseconds.load()) * 1e-9;

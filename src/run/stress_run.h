@@ -52,6 +52,11 @@ public:
     void ChangeLoad(LoadChoice choice);        // restarts the workers
     void ChangePinning(bool pin);              // restarts the workers
     void ChangeStopOnError(bool stop);
+    // A test plan's next phase: its load, thread count or core cycling, and variable load, with one
+    // restart of the workers.
+    void ChangePhase(const RunSettings& phase);
+    // The run ends by itself at this run time (0: it runs until stopped).
+    void ChangeDuration(double seconds);
     // maxCelsius as in RunSettings (kLimitFromSensors, kNoLimit or degrees).
     void ChangeTemperatureLimit(double maxCelsius);
 

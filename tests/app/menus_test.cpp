@@ -49,7 +49,8 @@ std::vector<std::string> CheckedLoadItems(const std::string& path) {
             path + "&Pin Workers to Processors 40042", path + "Stop &Worker on Error 40043", limit,
             limit + "&Critical Point - 5 \u00b0C 40080", limit + "-", limit + "&80 \u00b0C 40081",
             limit + "8&5 \u00b0C 40082", limit + "&90 \u00b0C 40083", limit + "9&5 \u00b0C 40084", limit + "-",
-            limit + "&None 40085", path + "-"};
+            limit + "&None 40085", path + "Run P&lan/", path + "Run P&lan/&Quick (5 Minutes) 40090",
+            path + "Run P&lan/&Standard (30 Minutes) 40091", path + "Run P&lan/&Thorough (Hours) 40092", path + "-"};
 }
 
 std::vector<std::string> Concat(std::vector<std::vector<std::string>> parts) {

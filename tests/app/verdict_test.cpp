@@ -294,3 +294,27 @@ TEST_F(PreparedApp, TheTemperatureLimitMenuSetsTheLimit) {
     EXPECT_EQ(app->TemperatureLimit(), 85.0);
     EXPECT_NE(ReadAll(RunLog::DefaultPath()).find("temperature limit 85.0"), std::string::npos);
 }
+
+// Run Plan starts a built-in plan in the running window: the run gets the plan's end, the items
+// show which plan runs and offer no second one, and the Results name the phases.
+TEST_F(PreparedApp, RunPlanStartsABuiltinPlanInTheWindow) {
+    options.run.threads = 1;
+    Start();
+    EXPECT_TRUE(ItemState(Frame(), kCmdPlanQuick).IsEnabled());
+    Frame().SendCommand(kCmdPlanQuick);
+    ASSERT_NE(app->Plan(), nullptr);
+    EXPECT_EQ(app->Plan()->Plan().name, "quick");
+    EXPECT_TRUE(ItemState(Frame(), kCmdPlanQuick).IsChecked());
+    EXPECT_FALSE(ItemState(Frame(), kCmdPlanStandard).IsEnabled()) << "one plan at a time";
+    EXPECT_NEAR(app->Settings().durationSeconds, app->ElapsedSeconds() + app->Plan()->Plan().TotalSeconds(), 1.0);
+    for (int tick = 0; tick < 10; ++tick) {
+        ProcessEvents(10);
+        Frame().OnTimer(kRefreshTimerId);
+    }
+    Frame().SendCommand(kCmdResults);
+    const std::string heading = Frame().ResultsWindow().Shown().heading;
+    EXPECT_NE(heading.find("plan quick: "), std::string::npos) << heading;
+    EXPECT_NE(heading.find("each processor alone not run"), std::string::npos) << heading;
+    Frame().DestroyWindow();
+    EXPECT_EQ(app->ExitInstance(), 4) << "closed long before the plan's end: incomplete";
+}

@@ -206,3 +206,40 @@ bool CanWriteFile(const std::string& path, std::string* error) {
     DeleteFileW(temporary.c_str());
     return true;
 }
+
+bool ReadSmallFile(const std::string& path, std::size_t largest, std::string* content, std::string* error) {
+    HANDLE file = CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (error != nullptr) *error = Reason("cannot open", path);
+        return false;
+    }
+    std::string text;
+    bool ok = true;
+    Win32LARGE_INTEGER size{};
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        if (error != nullptr) *error = path + " is not a regular file";
+        ok = false;
+    } else if (!GetFileSizeEx(file, &size) || static_cast<unsigned long long>(size.QuadPart) > largest) {
+        if (error != nullptr) *error = path + " is larger than " + std::to_string(largest) + " bytes";
+        ok = false;
+    }
+    char buffer[4096];
+    while (ok) {
+        Win32DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            if (error != nullptr) *error = Reason("cannot read", path);
+            ok = false;
+        } else if (got == 0) {
+            break;
+        } else if (text.size() + got > largest) {
+            if (error != nullptr) *error = path + " is larger than " + std::to_string(largest) + " bytes";
+            ok = false;
+        } else {
+            text.append(buffer, got);
+        }
+    }
+    CloseHandle(file);
+    if (ok && content != nullptr) *content = std::move(text);
+    return ok;
+}

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "platform/json.h"
@@ -177,4 +178,217 @@ std::string FormatJson(const JsonValue& value, bool compact) {
     Writer writer{compact, {}};
     writer.Write(value, 0);
     return writer.out;
+}
+
+namespace {
+
+// A plain recursive reader with the place of the first fault, as Qt's reader gives it on Linux.
+class Reader {
+public:
+    explicit Reader(const std::string& text) : m_text(text) {}
+
+    bool Document(JsonValue* value, std::string* error) {
+        Skip();
+        if (Peek() != '{' && Peek() != '[') return Fail("expected an object or an array", error);
+        if (!Value(value, 0)) return Fail(m_problem, error);
+        Skip();
+        if (m_at != m_text.size()) return Fail("garbage at the end of the document", error);
+        return true;
+    }
+
+private:
+    static constexpr int kDeepest = 256;
+
+    char Peek() const { return m_at < m_text.size() ? m_text[m_at] : '\0'; }
+    void Skip() {
+        while (m_at < m_text.size() && (m_text[m_at] == ' ' || m_text[m_at] == '\t' || m_text[m_at] == '\n' || m_text[m_at] == '\r'))
+            ++m_at;
+    }
+    bool Problem(const char* what) {
+        m_problem = what;
+        return false;
+    }
+    bool Fail(const std::string& what, std::string* error) const {
+        if (error == nullptr) return false;
+        int line = 1, column = 1;
+        for (std::size_t at = 0; at < m_at && at < m_text.size(); ++at) {
+            if (m_text[at] == '\n') {
+                ++line;
+                column = 1;
+            } else {
+                ++column;
+            }
+        }
+        *error = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+        return false;
+    }
+    bool Literal(const char* word) {
+        const std::size_t length = std::strlen(word);
+        if (m_text.compare(m_at, length, word) != 0) return Problem("illegal value");
+        m_at += length;
+        return true;
+    }
+
+    bool Value(JsonValue* value, int depth) {
+        if (depth > kDeepest) return Problem("too deeply nested");
+        Skip();
+        switch (Peek()) {
+        case '{': return Object(value, depth);
+        case '[': return Array(value, depth);
+        case '"': {
+            std::string text;
+            if (!String(&text)) return false;
+            *value = JsonValue(std::move(text));
+            return true;
+        }
+        case 't': *value = JsonValue(true); return Literal("true");
+        case 'f': *value = JsonValue(false); return Literal("false");
+        case 'n': *value = JsonValue(); return Literal("null");
+        default: return Number(value);
+        }
+    }
+
+    bool Object(JsonValue* value, int depth) {
+        ++m_at;
+        *value = JsonValue::MakeObject();
+        Skip();
+        if (Peek() == '}') return ++m_at, true;
+        for (;;) {
+            Skip();
+            std::string key;
+            if (Peek() != '"') return Problem("expected a member name");
+            if (!String(&key)) return false;
+            Skip();
+            if (Peek() != ':') return Problem("expected a colon after the member name");
+            ++m_at;
+            JsonValue member;
+            if (!Value(&member, depth + 1)) return false;
+            value->Set(key, std::move(member));
+            Skip();
+            if (Peek() == ',') {
+                ++m_at;
+                continue;
+            }
+            if (Peek() == '}') return ++m_at, true;
+            return Problem("expected a comma or the end of the object");
+        }
+    }
+
+    bool Array(JsonValue* value, int depth) {
+        ++m_at;
+        *value = JsonValue::MakeArray();
+        Skip();
+        if (Peek() == ']') return ++m_at, true;
+        for (;;) {
+            JsonValue item;
+            if (!Value(&item, depth + 1)) return false;
+            value->Append(std::move(item));
+            Skip();
+            if (Peek() == ',') {
+                ++m_at;
+                continue;
+            }
+            if (Peek() == ']') return ++m_at, true;
+            return Problem("expected a comma or the end of the array");
+        }
+    }
+
+    static void AppendUtf8(unsigned code, std::string* out) {
+        if (code < 0x80) {
+            *out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            *out += static_cast<char>(0xC0 | (code >> 6));
+            *out += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            *out += static_cast<char>(0xE0 | (code >> 12));
+            *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            *out += static_cast<char>(0xF0 | (code >> 18));
+            *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+
+    bool Hex4(unsigned* code) {
+        if (m_at + 4 > m_text.size()) return Problem("illegal escape sequence");
+        unsigned value = 0;
+        for (int digit = 0; digit < 4; ++digit) {
+            const char c = m_text[m_at++];
+            value <<= 4;
+            if (c >= '0' && c <= '9') value |= static_cast<unsigned>(c - '0');
+            else if (c >= 'a' && c <= 'f') value |= static_cast<unsigned>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F') value |= static_cast<unsigned>(c - 'A' + 10);
+            else return Problem("illegal escape sequence");
+        }
+        *code = value;
+        return true;
+    }
+
+    bool String(std::string* out) {
+        ++m_at;  // the opening quote
+        for (;;) {
+            if (m_at >= m_text.size()) return Problem("unterminated string");
+            const char c = m_text[m_at++];
+            if (c == '"') return true;
+            if (static_cast<unsigned char>(c) < 0x20) return Problem("illegal character in a string");
+            if (c != '\\') {
+                *out += c;
+                continue;
+            }
+            if (m_at >= m_text.size()) return Problem("unterminated string");
+            const char escape = m_text[m_at++];
+            switch (escape) {
+            case '"': *out += '"'; break;
+            case '\\': *out += '\\'; break;
+            case '/': *out += '/'; break;
+            case 'b': *out += '\b'; break;
+            case 'f': *out += '\f'; break;
+            case 'n': *out += '\n'; break;
+            case 'r': *out += '\r'; break;
+            case 't': *out += '\t'; break;
+            case 'u': {
+                unsigned code = 0;
+                if (!Hex4(&code)) return false;
+                if (code >= 0xD800 && code <= 0xDBFF && m_text.compare(m_at, 2, "\\u") == 0) {
+                    m_at += 2;
+                    unsigned low = 0;
+                    if (!Hex4(&low)) return false;
+                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                }
+                AppendUtf8(code, out);
+                break;
+            }
+            default: return Problem("illegal escape sequence");
+            }
+        }
+    }
+
+    bool Number(JsonValue* value) {
+        const std::size_t start = m_at;
+        if (Peek() == '-') ++m_at;
+        if (!(Peek() >= '0' && Peek() <= '9')) return Problem("illegal value");
+        while ((Peek() >= '0' && Peek() <= '9') || Peek() == '.' || Peek() == 'e' || Peek() == 'E' || Peek() == '+' ||
+               Peek() == '-')
+            ++m_at;
+        double number = 0;
+        const auto [end, problem] = std::from_chars(m_text.data() + start, m_text.data() + m_at, number);
+        if (problem != std::errc() || end != m_text.data() + m_at) return Problem("illegal number");
+        *value = JsonValue(number);
+        return true;
+    }
+
+    const std::string& m_text;
+    std::size_t m_at = 0;
+    std::string m_problem;
+};
+
+}  // namespace
+
+bool ParseJson(const std::string& text, JsonValue* value, std::string* error) {
+    JsonValue parsed;
+    if (!Reader(text).Document(&parsed, error)) return false;
+    if (value != nullptr) *value = std::move(parsed);
+    return true;
 }
