@@ -97,15 +97,20 @@ TEST_F(PlanRun, EachPhaseRunsInTurnWithItsOwnFiguresAndVerdict) {
     EXPECT_EQ(result.verdict, summary.verdict);
     ASSERT_EQ(result.phases.size(), 3u);
     double ran = 0;
+    std::uint64_t checks = 0;
     for (const PhaseResult& phase : result.phases) {
         EXPECT_TRUE(phase.ran) << phase.name;
-        EXPECT_GT(phase.checks, 0u) << phase.name;
         EXPECT_EQ(phase.errors, 0u) << phase.name;
         EXPECT_EQ(phase.verdict, summary.verdict) << phase.name;
         EXPECT_NEAR(phase.ranSeconds, phase.plannedSeconds, 0.3) << phase.name;
         ran += phase.ranSeconds;
+        checks += phase.checks;
     }
+    // The phases share the run's time and checks between them (how many each got depends on how
+    // busy the machine is).
     EXPECT_NEAR(ran, summary.elapsedSeconds, 0.05);
+    EXPECT_EQ(checks, summary.checks);
+    EXPECT_GT(checks, 0u);
     EXPECT_EQ(PlanResultText(result).rfind("plan three: ", 0), 0u);
 }
 
