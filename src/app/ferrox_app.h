@@ -75,3 +75,7 @@ unsigned CyclePeriodForCommand(unsigned id);       // seconds; 60 for an unknown
 unsigned CommandForCyclePeriod(unsigned seconds);  // 0 when no item has that period
 LoadChoice LoadChoiceForCommand(unsigned id);
 unsigned CommandForLoadChoice(LoadChoice choice);
+// The Memory Size items: a share of the available memory (the default request for another id),
+// and the item of a request (0: none, as for a size given on the command line).
+MemorySizeRequest MemoryRequestForCommand(unsigned id);
+unsigned CommandForMemoryRequest(const MemorySizeRequest& request);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "memtest/memory_size.h"
 #include "run/run_text.h"
 
 namespace {
@@ -38,6 +39,15 @@ TableContent ResultsTable(const RunSummary& summary, bool ended) {
         table.heading = "No errors in " + std::to_string(summary.checks) + " checks so far.";
     }
     table.heading += " Run time " + FormatRunTime(summary.elapsedSeconds) + ", load: " + load + ".";
+    if (summary.memory.ran) {
+        table.heading += std::string(" ") + (summary.memory.kernel == LoadKernelKind::Memory ? "Memory" : "Cache") + " " +
+                         FormatBandwidth(summary.memory.bytesPerSecond) + " (" + FormatBandwidth(summary.memory.meanBytesPerSecond) +
+                         " mean)";
+        if (summary.memory.kernel == LoadKernelKind::Memory)
+            table.heading += ", " + std::to_string(summary.memory.blocksVerified) + " blocks verified in a buffer of " +
+                             FormatBytes(summary.memory.bufferBytes);
+        table.heading += ".";
+    }
     if (summary.coreClock.samples > 0) table.heading += " Effective clock " + Megahertz(summary.coreClock.meanHz) + " MHz mean.";
     if (const std::string hottest = TemperatureText(summary.hottestCelsius, summary.hottestLabel); !hottest.empty())
         table.heading += " Hottest " + hottest + ".";

@@ -44,6 +44,10 @@ int RunHeadless(const CommandLine& line) {
         const RunPoll poll = run.Poll();
         for (const std::string& note : poll.notes) Warn(note);
         for (const RunError& error : poll.newErrors) ReportError(error);
+        if (poll.safetyStop) {
+            times.endReason = "a safety limit";
+            break;
+        }
         if (line.run.stopOnError && !poll.newErrors.empty()) {
             times.endReason = "the first error (--stop-on-error)";
             reachedEnd = true;  // it did what it was asked to

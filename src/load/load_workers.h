@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,11 @@ public:
     const ProcessorTraits& GetProcessorTraits() const { return m_traits; }
     // The kernel the workers run, or false when the processor cannot run the chosen one.
     bool ChosenKernel(LoadKernelKind* kind) const { return ChooseKernel(m_loadChoice, m_traits, kind); }
+    // Makes the kernels this library does not hold (the cache and memory loads of src/memtest),
+    // on the worker's thread; it returns null for a kind it cannot make now. Set before
+    // StartWorkers; it must outlive every worker it made a kernel for.
+    using KernelFactory = std::function<std::unique_ptr<LoadKernel>(LoadKernelKind)>;
+    void SetKernelFactory(KernelFactory factory) { m_kernelFactory = std::move(factory); }
     // Makes checks report an injected fault (null: none). Set before StartWorkers.
     void SetFaultInjector(FaultInjector* injector) { m_injector = injector; }
 
@@ -154,6 +160,7 @@ private:
     };
 
     DWORD RunKernelPasses(WorkerContext& worker, LoadKernelKind kind);
+    std::unique_ptr<LoadKernel> MakeKernel(LoadKernelKind kind) const;
     // A finished pass in the worker's record and its processor's tally.
     void CountPass(WorkerContext& worker, int processor, std::int64_t passNanoseconds);
     // An error of work that started on processor and ended on endProcessor, blamed on both; false
@@ -182,6 +189,7 @@ private:
     LoadChoice m_loadChoice = LoadChoice::Widest;
     ProcessorTraits m_traits;
     FaultInjector* m_injector = nullptr;
+    KernelFactory m_kernelFactory;
     const std::atomic<bool>* m_hangRelease = nullptr;
     unsigned m_abandoned = 0;
     std::vector<HungWorker> m_givenUpAtStop;

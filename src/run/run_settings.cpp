@@ -27,6 +27,8 @@ const char* LoadChoiceKey(LoadChoice choice) {
     case LoadChoice::Avx2Fma: return "avx2";
     case LoadChoice::Avx512: return "avx512";
     case LoadChoice::Widest: return "widest";
+    case LoadChoice::Cache: return "cache";
+    case LoadChoice::Memory: return "memory";
     default: return "builtin";
     }
 }
@@ -39,5 +41,6 @@ std::string DescribeSettings(const RunSettings& settings, const char* kernelName
                        LoadChoiceKey(settings.load) + " (" + kernelName + "), " + (settings.pin ? "pinned" : "not pinned") +
                        ", stop on error " + (settings.stopOnError ? "on" : "off") + ", duration " +
                        (settings.durationSeconds > 0 ? FormatRunTime(settings.durationSeconds) : std::string("none"));
+    if (settings.load == LoadChoice::Memory) text += ", memory " + DescribeMemoryRequest(settings.memory);
     return text;
 }

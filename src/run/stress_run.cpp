@@ -11,6 +11,8 @@
 #include "load/seconds_clock.h"
 #include "platform/fault_guard.h"
 #include "platform/processors.h"
+#include "platform/large_buffer.h"
+#include "platform/memory_status.h"
 #include "run/run_text.h"
 
 namespace {
@@ -63,6 +65,7 @@ const char* RunErrorKindKey(RunErrorKind kind) {
     switch (kind) {
     case RunErrorKind::Crashed: return "crashed";
     case RunErrorKind::StoppedResponding: return "stopped responding";
+    case RunErrorKind::WordMismatch: return "memory mismatch";
     case RunErrorKind::CheckFailed: break;
     }
     return "check failed";
@@ -77,7 +80,10 @@ std::string VerdictText(const RunSummary& summary) {
     return text;
 }
 
-StressRun::StressRun(RunLog log) : m_log(std::move(log)) {}
+StressRun::StressRun(RunLog log) : m_log(std::move(log)) {
+    // The kernels of src/memtest, made on the workers' threads; the factory keeps their state alive.
+    SetKernelFactory([loads = m_memtest](LoadKernelKind kind) { return loads->MakeKernel(kind); });
+}
 
 StressRun::~StressRun() = default;
 
@@ -147,14 +153,118 @@ void StressRun::StartMonitor() {
     }
 }
 
+void StressRun::NoteLater(const std::string& note) {
+    m_log.Write("note: " + note);
+    m_laterNotes.push_back(note);
+}
+
 std::vector<std::string> StressRun::TakeStartNotes() {
     std::vector<std::string> notes;
     notes.swap(m_startNotes);
+    for (std::string& note : m_laterNotes) notes.push_back(std::move(note));
+    m_laterNotes.clear();
     if (std::string problem = m_log.TakeNewProblem(); !problem.empty()) notes.push_back("the log is not kept: " + problem);
     return notes;
 }
 
+void StressRun::PrepareMemtest() {
+    LoadKernelKind kind = LoadKernelKind::X87;
+    if (!ChosenKernel(&kind) || kind != LoadKernelKind::Memory) m_memtest->ReleaseMemory();
+    if (!ChosenKernel(&kind) || !IsMemoryLoad(kind)) return;
+    MemoryLoadSummary summary;
+    summary.ran = true;
+    summary.kernel = kind;
+    if (kind == LoadKernelKind::Cache) {
+        const SysfsRoot root = m_sensorRoot ? *m_sensorRoot : SysfsRoot::FromEnvironment();
+        m_memtest->PrepareCache(root.Root().string(), AscendingProcessors());
+        const CacheRegions& regions = m_memtest->CacheTable()->For(AscendingProcessors().front());
+        summary.cacheDataSets = DescribeRegions(regions);
+        summary.path = CopyPathName(WidestSweepPath());
+        m_log.Write("cache load: data sets of " + summary.cacheDataSets + " per worker (processor " +
+                    std::to_string(AscendingProcessors().front()) + "), " + summary.path + " loads and stores");
+    } else {
+        const MemoryStatus status = m_memoryStatus();
+        const MemorySizeDecision decision = DecideMemorySize(m_settings.memory, status);
+        if (!decision.note.empty()) NoteLater(decision.note);
+        std::string problem;
+        if (!decision.fits) {
+            NoteLater(decision.problem + ": the memory load does not start");
+            m_memtest->ReleaseMemory();
+        } else if (!m_memtest->PrepareMemory(decision.bytes, &problem)) {
+            NoteLater("the memory load's buffer of " + FormatBytes(decision.bytes) + " could not be had: " + problem);
+        }
+        if (const std::shared_ptr<MemoryArena> arena = m_memtest->Arena()) {
+            const LargeBuffer& buffer = arena->Buffer();
+            // One word touched to learn whether the system tells physical addresses here.
+            *arena->SlotWords(0) = 0;
+            summary.bufferBytes = summary.startBytes = arena->ActiveBytes();
+            summary.marginBytes = MemoryMarginBytes(status);
+            summary.hugePages = buffer.hugePages;
+            summary.locked = buffer.locked;
+            summary.physicalAddresses = PhysicalAddressOf(buffer.base) != 0;
+            summary.path = CopyPathName(arena->Path());
+            m_log.Write("memory load: a buffer of " + FormatBytes(arena->Bytes()) + " at " + FormatAddress(reinterpret_cast<std::uintptr_t>(buffer.base)) +
+                        " in 64 KiB blocks with CRC32C checksums, " + summary.path + " copies, huge pages " +
+                        (buffer.hugePages ? "on" : "off") + ", locked " + (buffer.locked ? "yes" : "no") +
+                        ", physical addresses " + (summary.physicalAddresses ? "known" : "unknown (not root)") +
+                        "; Ferrox leaves " + FormatBytes(summary.marginBytes) + " of the available " +
+                        FormatBytes(status.availableBytes) + " to the system");
+            if (!buffer.locked && !m_lockWarned) {
+                m_lockWarned = true;
+                NoteLater("the memory load's buffer is not locked in memory, so the system may swap parts of it out: " +
+                          buffer.lockProblem);
+            }
+            if (!m_killPreferenceSet) {
+                m_killPreferenceSet = true;
+                const std::string refused = PreferThisProcessWhenOutOfMemory();
+                m_log.Write(refused.empty() ? "note: should memory run out, the system ends Ferrox first (oom_score_adj 1000)"
+                                            : "note: Ferrox could not ask to be ended first should memory run out: " + refused);
+            }
+        }
+    }
+    m_memoryStart = ElapsedSeconds();
+    m_memoryBytesAtStart = m_memoryBytesSeen = m_memtest->Totals().bytesVerified.load();
+    m_memorySeenAt = m_memoryStart;
+    m_nextMemoryWatch = m_memoryStart + 1.0;
+    m_memorySummary = summary;
+}
+
+void StressRun::WatchMemoryLoad(RunPoll& poll) {
+    const double now = ElapsedSeconds();
+    if (!m_memorySummary.ran || now < m_nextMemoryWatch) return;
+    m_nextMemoryWatch = now + 1.0;
+    const std::uint64_t bytes = m_memtest->Totals().bytesVerified.load();
+    if (now > m_memorySeenAt) m_memorySummary.bytesPerSecond = static_cast<double>(bytes - m_memoryBytesSeen) / (now - m_memorySeenAt);
+    m_memoryBytesSeen = bytes;
+    m_memorySeenAt = now;
+    const std::shared_ptr<MemoryArena> arena = m_memtest->Arena();
+    if (arena == nullptr || m_memorySummary.kernel != LoadKernelKind::Memory || !m_safetyStop.empty()) return;
+    if (const InjectedFlip flip = arena->LastFlip(); flip.done && !m_flipNoted) {
+        // Said where the user can compare it with the error that follows.
+        m_flipNoted = true;
+        Note(poll, "FERROX_INJECT_FAULT: bit " + std::to_string(flip.bit) + " of the word at " + FormatAddress(flip.address) +
+                       " flipped, in a block written by processor " + std::to_string(flip.writer));
+    }
+    const MemoryStatus status = m_memoryStatus();
+    if (!status.known) return;
+    const std::uint64_t margin = MemoryMarginBytes(status);
+    const GuardOutcome outcome = arena->Guard(status.availableBytes, margin, kSmallestMemoryBuffer);
+    m_memorySummary.bufferBytes = arena->ActiveBytes();
+    const std::string fell = "available memory fell to " + FormatBytes(status.availableBytes) + " (Ferrox leaves " +
+                             FormatBytes(margin) + " to the system)";
+    if (outcome.action == GuardOutcome::Action::Shrunk) {
+        Note(poll, fell + ": the memory load's buffer shrinks from " + FormatBytes(outcome.fromBytes) + " to " +
+                       FormatBytes(outcome.toBytes));
+    } else if (outcome.action == GuardOutcome::Action::Stopped) {
+        m_safetyStop = fell + ": the memory load stopped, as its buffer cannot shrink below " + FormatBytes(kSmallestMemoryBuffer);
+        Note(poll, m_safetyStop);
+        poll.safetyStop = true;
+        StopAllWorkers(static_cast<DWORD>(kStopBoundSeconds * 1000));
+    }
+}
+
 void StressRun::StartLoad() {
+    PrepareMemtest();
     unsigned requested = 1;
     if (m_settings.cycleSeconds > 0) {
         m_cycler = CoreCycler(AscendingProcessors(), m_settings.cycleSeconds, ElapsedSeconds());
@@ -219,6 +329,12 @@ void StressRun::ChangePinning(bool pin) {
     if (!m_cycler.Active()) StartLoad();
 }
 
+void StressRun::ChangeMemorySize(const MemorySizeRequest& request) {
+    m_settings.memory = request;
+    LoadKernelKind kind = LoadKernelKind::X87;
+    if (ChosenKernel(&kind) && kind == LoadKernelKind::Memory) StartLoad();
+}
+
 void StressRun::ChangeStopOnError(bool stop) {
     m_settings.stopOnError = stop;
     SetStopOnError(stop);
@@ -247,6 +363,11 @@ void StressRun::TakeEvent(const WorkerEvent& event, RunPoll& poll) {
     error.obtained = event.obtained;
     error.faultName = event.faultName != nullptr ? event.faultName : "";
     error.faultAddress = event.faultAddress;
+    if (event.kind == WorkerEventKind::WordMismatch) {
+        error.kind = RunErrorKind::WordMismatch;
+        error.kernel = static_cast<LoadKernelKind>(event.kernel);
+        error.mismatch = event.mismatch;
+    }
     AddError(error, poll);
 }
 
@@ -298,6 +419,9 @@ RunPoll StressRun::Poll() {
     }
     TakeClockMeasurements();
     TrackLoadedShares(poll);
+    WatchMemoryLoad(poll);
+    for (std::string& note : m_laterNotes) poll.notes.push_back(std::move(note));
+    m_laterNotes.clear();
     // The monitor's history and throttling, once a second.
     if (m_monitor && ElapsedSeconds() >= m_nextMonitorSample) {
         for (const ThrottleEvent& event : m_monitor->Sample(ElapsedSeconds())) Note(poll, DescribeThrottling(event, PlaceText(event.processor)));
@@ -509,6 +633,9 @@ RunSummary StressRun::Summary() const {
     const std::string incomplete = m_ended ? IncompleteReason() : std::string();
     if (summary.errors > 0) {
         summary.verdict = Verdict::Failed;
+    } else if (!m_safetyStop.empty()) {
+        summary.verdict = Verdict::Stopped;
+        summary.verdictReason = m_safetyStop;
     } else if (!incomplete.empty()) {
         summary.verdict = Verdict::Incomplete;
         summary.verdictReason = incomplete;
@@ -520,6 +647,19 @@ RunSummary StressRun::Summary() const {
     }
     summary.errorList = m_errors;
     summary.coreClock = m_clock;
+    summary.memory = m_memorySummary;
+    if (summary.memory.ran) {
+        const MemtestTotals& totals = m_memtest->Totals();
+        summary.memory.bytesVerified = totals.bytesVerified.load();
+        const double seconds = summary.elapsedSeconds - m_memoryStart;
+        summary.memory.meanBytesPerSecond =
+            seconds > 0.0 ? static_cast<double>(summary.memory.bytesVerified - m_memoryBytesAtStart) / seconds : 0.0;
+        summary.memory.blocksVerified = totals.blocksVerified.load();
+        if (summary.memory.blocksVerified > 0)
+            summary.memory.crossReadShare = static_cast<double>(totals.crossReads.load()) / static_cast<double>(summary.memory.blocksVerified);
+        if (const std::shared_ptr<MemoryArena> arena = m_memtest->Arena(); arena && summary.memory.kernel == LoadKernelKind::Memory)
+            summary.memory.sweeps = arena->Sweeps();
+    }
     if (m_monitor) {
         const MonitorHeadline headline = m_monitor->Headline();
         summary.hottestCelsius = headline.hottestCelsius;
