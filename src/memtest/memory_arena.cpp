@@ -265,7 +265,9 @@ GuardOutcome MemoryArena::Guard(std::uint64_t availableBytes, std::uint64_t marg
     const std::uint64_t untouched = active > filled ? (active - filled) * kBlockBytes : 0;
     const std::uint64_t room = availableBytes > untouched ? availableBytes - untouched : 0;
     if (room >= marginBytes / 2) return outcome;
-    const std::uint64_t cut = (marginBytes - room + kBlockBytes - 1) / kBlockBytes;
+    // What is missing to half the margin, and a sixteenth of the buffer more, so that a program
+    // that keeps growing is answered step by step rather than every second.
+    const std::uint64_t cut = (marginBytes / 2 - room + kBlockBytes - 1) / kBlockBytes + active / kFreeShareDivisor;
     std::size_t remaining = active > cut ? active - static_cast<std::size_t>(cut) : 0;
     if (remaining * kBlockBytes < minimumBytes || remaining < 2) remaining = 0;
     m_activeSlots.store(remaining);

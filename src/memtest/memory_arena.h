@@ -78,8 +78,9 @@ public:
     InjectedFlip LastFlip() const;
 
     // Shrinks the buffer when the memory left to the system (available, less what the fill has
-    // still to touch) falls below half of margin, back to a whole margin; stops it (nothing left in
-    // use) when it would fall below minimum. Called about once a second by the run.
+    // still to touch) falls below half of margin: by what is missing, and a sixteenth of itself
+    // more; stops it (nothing left in use) when it would fall below minimum. Called about once a
+    // second by the run.
     GuardOutcome Guard(std::uint64_t availableBytes, std::uint64_t marginBytes, std::uint64_t minimumBytes);
     bool Stopped() const { return m_activeSlots.load() == 0; }
 

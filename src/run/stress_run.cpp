@@ -229,6 +229,18 @@ void StressRun::PrepareMemtest() {
     m_memorySummary = summary;
 }
 
+void StressRun::NoteInjectedFlip(RunPoll& poll) {
+    if (m_flipNoted || !m_injector || m_injector->Plan().kind != FaultKind::MemoryBit) return;
+    const std::shared_ptr<MemoryArena> arena = m_memtest->Arena();
+    if (arena == nullptr) return;
+    if (const InjectedFlip flip = arena->LastFlip(); flip.done) {
+        // Said before the error it causes, so that the user can compare the two.
+        m_flipNoted = true;
+        Note(poll, "FERROX_INJECT_FAULT: bit " + std::to_string(flip.bit) + " of the word at " + FormatAddress(flip.address) +
+                       " flipped, in a block written by processor " + std::to_string(flip.writer));
+    }
+}
+
 void StressRun::WatchMemoryLoad(RunPoll& poll) {
     const double now = ElapsedSeconds();
     if (!m_memorySummary.ran || now < m_nextMemoryWatch) return;
@@ -239,12 +251,7 @@ void StressRun::WatchMemoryLoad(RunPoll& poll) {
     m_memorySeenAt = now;
     const std::shared_ptr<MemoryArena> arena = m_memtest->Arena();
     if (arena == nullptr || m_memorySummary.kernel != LoadKernelKind::Memory || !m_safetyStop.empty()) return;
-    if (const InjectedFlip flip = arena->LastFlip(); flip.done && !m_flipNoted) {
-        // Said where the user can compare it with the error that follows.
-        m_flipNoted = true;
-        Note(poll, "FERROX_INJECT_FAULT: bit " + std::to_string(flip.bit) + " of the word at " + FormatAddress(flip.address) +
-                       " flipped, in a block written by processor " + std::to_string(flip.writer));
-    }
+
     const MemoryStatus status = m_memoryStatus();
     if (!status.known) return;
     const std::uint64_t margin = MemoryMarginBytes(status);
@@ -403,6 +410,7 @@ void StressRun::TakeHungWorker(const HungWorker& worker, RunPoll& poll) {
 
 RunPoll StressRun::Poll() {
     RunPoll poll;
+    NoteInjectedFlip(poll);
     for (const auto& context : ContextsInUse()) {
         WorkerEvent event;
         while (context->report.events.Pop(&event)) TakeEvent(event, poll);

@@ -86,6 +86,7 @@ private:
     void PrepareMemtest();
     // Once a second: the memory load's bandwidth, and its buffer kept within the available memory.
     void WatchMemoryLoad(RunPoll& poll);
+    void NoteInjectedFlip(RunPoll& poll);
     // A note for the user from outside a poll: logged now, given with the start notes or the next poll.
     void NoteLater(const std::string& note);
     void Note(RunPoll& poll, const std::string& note);
