@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "load/load_kernel.h"
+#include "memtest/memory_arena.h"
 #include "run/run_text.h"
 
 double GigabytesPerSecond(double bytesPerSecond) { return std::round(bytesPerSecond * 1e-8) / 10.0; }
@@ -19,7 +20,7 @@ JsonValue MemoryLoadJson(const MemoryLoadSummary& memory) {
         part.Set("buffer_bytes", memory.bufferBytes);
         part.Set("start_buffer_bytes", memory.startBytes);
         part.Set("margin_bytes", memory.marginBytes);
-        part.Set("block_bytes", 65536u);
+        part.Set("block_bytes", static_cast<std::uint64_t>(kBlockBytes));
         part.Set("checksum", "crc32c");
         part.Set("huge_pages", memory.hugePages);
         part.Set("locked", memory.locked);

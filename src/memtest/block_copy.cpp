@@ -12,6 +12,10 @@
 namespace {
 
 #if defined(__x86_64__)
+// How far ahead of the copy the source is asked for: 4 KiB, a little more than one memory latency
+// at full speed.
+constexpr std::size_t kPrefetchWords = 512;
+
 // The four lanes' CRCs of the eight words at words (lane i % 4).
 #define FERROX_CRC_EIGHT(words)                  \
     c0 = _mm_crc32_u64(c0, (words)[0]);          \
@@ -65,10 +69,24 @@ __attribute__((target("avx2,sse4.2"))) BlockChecksum CopyAvx2(const std::uint64_
 
 __attribute__((target("avx512f,sse4.2"))) BlockChecksum CopyAvx512(const std::uint64_t* source, std::uint64_t* target, std::size_t count) {
     std::uint64_t c0 = 0xFFFFFFFFu, c1 = 0xFFFFFFFFu, c2 = 0xFFFFFFFFu, c3 = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < count; i += 8) {
-        const __m512i a = _mm512_load_si512(source + i);
+    for (std::size_t i = 0; i < kPrefetchWords && i < count; i += 8)
+        _mm_prefetch(reinterpret_cast<const char*>(source + i), _MM_HINT_T0);
+    for (std::size_t i = 0; i < count; i += 32) {
+        // The hardware's prefetchers stop at every 4 KiB page: ask for the lines ahead.
+        _mm_prefetch(reinterpret_cast<const char*>(source + i + kPrefetchWords), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(source + i + kPrefetchWords + 8), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(source + i + kPrefetchWords + 16), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(source + i + kPrefetchWords + 24), _MM_HINT_T0);
+        const __m512i a = _mm512_load_si512(source + i), b = _mm512_load_si512(source + i + 8),
+                      c = _mm512_load_si512(source + i + 16), d = _mm512_load_si512(source + i + 24);
         _mm512_stream_si512(reinterpret_cast<__m512i*>(target + i), a);
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(target + i + 8), b);
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(target + i + 16), c);
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(target + i + 24), d);
         FERROX_CRC_EIGHT(source + i);
+        FERROX_CRC_EIGHT(source + i + 8);
+        FERROX_CRC_EIGHT(source + i + 16);
+        FERROX_CRC_EIGHT(source + i + 24);
     }
     _mm_sfence();
     return Finish(c0, c1, c2, c3);

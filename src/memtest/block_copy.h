@@ -22,6 +22,6 @@ CopyPath WidestCopyPath();
 const char* CopyPathName(CopyPath path);
 bool CopyPathRuns(CopyPath path);
 
-// Copies count words (a multiple of 8; both 64-byte aligned) from source to target and returns
-// the checksum of what it read. Stores are ordered before any later store (a fence at the end).
+// Copies count words (both 64-byte aligned) from source to target and returns
+// the checksum of what it read (count: a multiple of 32). Stores are ordered before any later store (a fence at the end).
 BlockChecksum CopyWithChecksum(CopyPath path, const std::uint64_t* source, std::uint64_t* target, std::size_t count);

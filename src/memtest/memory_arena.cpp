@@ -27,7 +27,7 @@ void Pause() {
 std::shared_ptr<MemoryArena> MemoryArena::Create(std::size_t bytes, std::string* error, CopyPath path) {
     const std::size_t slots = bytes / kBlockBytes;
     if (slots < 2) {
-        if (error != nullptr) *error = "the buffer must hold at least two 64 KiB blocks";
+        if (error != nullptr) *error = "the buffer must hold at least two 256 KiB blocks";
         return nullptr;
     }
     std::shared_ptr<MemoryArena> arena(new MemoryArena(CopyPathRuns(path) ? path : WidestCopyPath()));

@@ -1,6 +1,6 @@
 #pragma once
-// The memory load as a worker runs it: each pass a fixed stretch of the shared buffer's work (about
-// 32 MiB: 10 to 100 ms), its blocks' checksums verified as they are read.
+// The memory load as a worker runs it: each pass a fixed stretch of the shared buffer's work (64 MiB:
+// 10 to 100 ms), its blocks' checksums verified as they are read.
 
 #include <memory>
 
@@ -8,7 +8,7 @@
 #include "memtest/memory_arena.h"
 
 // Blocks a pass fills or copies.
-inline constexpr std::size_t kMemoryPassBlocks = 512;
+inline constexpr std::size_t kMemoryPassBlocks = 256;
 
 // What every memory and cache kernel adds up, read by the run (relaxed atomics, once per pass).
 struct MemtestTotals {

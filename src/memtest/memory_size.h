@@ -30,7 +30,7 @@ std::uint64_t MemoryMarginBytes(const MemoryStatus& status);
 
 struct MemorySizeDecision {
     bool fits = false;
-    std::uint64_t bytes = 0;  // whole 64 KiB blocks
+    std::uint64_t bytes = 0;  // whole 256 KiB blocks
     std::string problem;      // why it does not fit (lowercase, names what fits)
     std::string note;         // a default that had to be made smaller, or taken blind
 };

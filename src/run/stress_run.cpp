@@ -204,7 +204,7 @@ void StressRun::PrepareMemtest() {
             summary.physicalAddresses = PhysicalAddressOf(buffer.base) != 0;
             summary.path = CopyPathName(arena->Path());
             m_log.Write("memory load: a buffer of " + FormatBytes(arena->Bytes()) + " at " + FormatAddress(reinterpret_cast<std::uintptr_t>(buffer.base)) +
-                        " in 64 KiB blocks with CRC32C checksums, " + summary.path + " copies, huge pages " +
+                        " in " + std::to_string(kBlockBytes / 1024) + " KiB blocks with CRC32C checksums, " + summary.path + " copies, huge pages " +
                         (buffer.hugePages ? "on" : "off") + ", locked " + (buffer.locked ? "yes" : "no") +
                         ", physical addresses " + (summary.physicalAddresses ? "known" : "unknown (not root)") +
                         "; Ferrox leaves " + FormatBytes(summary.marginBytes) + " of the available " +

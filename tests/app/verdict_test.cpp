@@ -190,7 +190,7 @@ TEST_F(PreparedApp, CacheAndMemoryItemsStartThoseLoadsAndMemorySizeItemsSizeTheB
         EXPECT_GE(worker->report.passes.load(), 2u) << id;
     }
     ASSERT_NE(app->Memtest().Arena(), nullptr);
-    EXPECT_EQ(app->Memtest().Arena()->Bytes(), (1ull << 30) / 10 / 65536 * 65536);
+    EXPECT_EQ(app->Memtest().Arena()->Bytes(), (1ull << 30) / 10 / kBlockBytes * kBlockBytes);
     Frame().SendCommand(kCmdMemory25Percent);
     EXPECT_EQ(app->Memtest().Arena()->Bytes(), (1ull << 30) / 4) << "a new size restarts the memory load";
     EXPECT_EQ(app->Summary().verdict, Verdict::Passed);

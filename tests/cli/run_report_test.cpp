@@ -106,7 +106,7 @@ TEST(RunReport, TheMemoryLoadsPartAndItsErrors) {
     summary.errorList = {error};
     const std::string report = FormatJson(BuildRunReport(summary, RunSettings{}, ReportTimes{}, 2.4e9), true);
     for (const char* field :
-         {"\"memory\":{\"block_bytes\":65536", "\"load\":\"memory\"", "\"path\":\"AVX-512\"", "\"gb_per_second\":12", "\"last_second_gb_per_second\":12.3",
+         {"\"memory\":{\"block_bytes\":262144", "\"load\":\"memory\"", "\"path\":\"AVX-512\"", "\"gb_per_second\":12", "\"last_second_gb_per_second\":12.3",
           "\"buffer_bytes\":67108864", "\"margin_bytes\":536870912", "\"huge_pages\":true", "\"locked\":false",
           "\"verified_blocks\":40960", "\"sweeps\":40", "\"read_by_another_processor\":0.5", "\"checksum\":\"crc32c\"",
           "\"kind\":\"memory mismatch\"", "\"address\":\"0x7f0012345678\"", "\"physical_address\":\"0x2d6b6c500\"",

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::size_t kArenaBytes = 4u << 20;  // 64 blocks
+constexpr std::size_t kArenaBytes = 16u << 20;  // 64 blocks
 
 std::shared_ptr<MemoryArena> NewArena(std::size_t bytes = kArenaBytes) {
     std::string error;
@@ -127,24 +127,24 @@ TEST(MemoryArena, AStuckBitInABlockIsFound) {
 
 TEST(MemoryArena, TheGuardKeepsShrinksOrStopsTheBuffer) {
     constexpr std::uint64_t kMiB = 1ull << 20;
-    std::shared_ptr<MemoryArena> arena = NewArena(16 * kMiB);  // 256 blocks
+    std::shared_ptr<MemoryArena> arena = NewArena(64 * kMiB);  // 256 blocks
     ASSERT_NE(arena, nullptr);
     Fill(*arena);
-    const std::uint64_t margin = 8 * kMiB;
+    const std::uint64_t margin = 32 * kMiB;
     // Plenty left: kept.
-    EXPECT_EQ(arena->Guard(100 * kMiB, margin, 2 * kMiB).action, GuardOutcome::Action::Kept);
-    EXPECT_EQ(arena->Guard(4 * kMiB, margin, 2 * kMiB).action, GuardOutcome::Action::Kept) << "half the margin is still left";
-    // 3 MiB left, under half the margin: the 1 MiB missing and a sixteenth (1 MiB) given back.
-    const GuardOutcome shrunk = arena->Guard(3 * kMiB, margin, 2 * kMiB);
+    EXPECT_EQ(arena->Guard(400 * kMiB, margin, 8 * kMiB).action, GuardOutcome::Action::Kept);
+    EXPECT_EQ(arena->Guard(16 * kMiB, margin, 8 * kMiB).action, GuardOutcome::Action::Kept) << "half the margin is still left";
+    // 12 MiB left, under half the margin: the 4 MiB missing and a sixteenth (4 MiB) given back.
+    const GuardOutcome shrunk = arena->Guard(12 * kMiB, margin, 8 * kMiB);
     EXPECT_EQ(shrunk.action, GuardOutcome::Action::Shrunk);
-    EXPECT_EQ(shrunk.fromBytes, 16 * kMiB);
-    EXPECT_EQ(shrunk.toBytes, 14 * kMiB);
-    EXPECT_EQ(arena->ActiveBytes(), 14 * kMiB);
+    EXPECT_EQ(shrunk.fromBytes, 64 * kMiB);
+    EXPECT_EQ(shrunk.toBytes, 56 * kMiB);
+    EXPECT_EQ(arena->ActiveBytes(), 56 * kMiB);
     EXPECT_LE(arena->Blocks(), 224u - 224u / 16) << "the blocks beyond dropped, one slot in sixteen free";
     // The rest goes on, without a false error, within the smaller part.
     EXPECT_FALSE(TakeTurns(*arena, 3 * arena->SlotCount()).found.mismatch);
     // Too little even for the least buffer: stopped.
-    const GuardOutcome stopped = arena->Guard(0, margin, 12 * kMiB);
+    const GuardOutcome stopped = arena->Guard(0, margin, 48 * kMiB);
     EXPECT_EQ(stopped.action, GuardOutcome::Action::Stopped);
     EXPECT_TRUE(arena->Stopped());
     EXPECT_EQ(arena->Blocks(), 0u);
@@ -155,12 +155,12 @@ TEST(MemoryArena, TheGuardKeepsShrinksOrStopsTheBuffer) {
 // The guard counts what the fill has still to touch as used already.
 TEST(MemoryArena, TheGuardCountsTheUnfilledPartAsUsed) {
     constexpr std::uint64_t kMiB = 1ull << 20;
-    std::shared_ptr<MemoryArena> arena = NewArena(16 * kMiB);
+    std::shared_ptr<MemoryArena> arena = NewArena(64 * kMiB);
     ASSERT_NE(arena, nullptr);
-    // Nothing filled yet: 16 MiB still to come out of the 20 available leaves 4, under half of 10.
-    const GuardOutcome outcome = arena->Guard(20 * kMiB, 10 * kMiB, 2 * kMiB);
+    // Nothing filled yet: 64 MiB still to come out of the 80 available leaves 16, under half of 40.
+    const GuardOutcome outcome = arena->Guard(80 * kMiB, 40 * kMiB, 8 * kMiB);
     EXPECT_EQ(outcome.action, GuardOutcome::Action::Shrunk);
-    EXPECT_EQ(outcome.toBytes, 14 * kMiB);
+    EXPECT_EQ(outcome.toBytes, 56 * kMiB);
     Fill(*arena);
     EXPECT_FALSE(TakeTurns(*arena, 2 * arena->SlotCount()).found.mismatch);
 }

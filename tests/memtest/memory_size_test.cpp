@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "memtest/memory_arena.h"
 #include "memtest/memory_size.h"
 
 namespace {
@@ -58,12 +59,12 @@ TEST(MemorySize, SizesAreRefusedOrMadeToFitWithMessages) {
         std::uint64_t bytes;
         const char* message;  // in problem (refused) or note (made to fit); "" for none
     } cases[] = {
-        {"the default", {}, big, true, (22 * kGiB * 7 / 10) / 65536 * 65536, ""},
+        {"the default", {}, big, true, (22 * kGiB * 7 / 10) / kBlockBytes * kBlockBytes, ""},
         {"the default, made to fit", {}, small, true, 88 * kMiB, "less than default (70% of the available memory)"},
         {"the default with nothing left", {}, Machine(2 * kGiB, 520 * kMiB), false, 0, "too little memory is available"},
         {"the default, memory unknown", {}, unknown, true, 1 * kGiB, "does not say how much memory"},
         {"a size that fits", {Kind::Bytes, 2 * kGiB, 0}, big, true, 2 * kGiB, ""},
-        {"a size rounded to blocks", {Kind::Bytes, 64 * kMiB + 1000, 0}, big, true, 64 * kMiB, ""},
+        {"a size rounded to blocks", {Kind::Bytes, 64 * kMiB + 200000, 0}, big, true, 64 * kMiB, ""},
         {"too large", {Kind::Bytes, 30 * kGiB, 0}, big, false, 0, "--memory 30.0 GiB does not fit: 22.0 GiB available, less Ferrox's margin of 1.2 GiB"},
         {"tiny", {Kind::Bytes, 1 * kMiB, 0}, big, false, 0, "--memory 1 MiB is too small: the memory load needs at least 16 MiB"},
         {"a share that fits", {Kind::Percent, 0, 50.0}, big, true, 11 * kGiB, ""},
@@ -77,7 +78,7 @@ TEST(MemorySize, SizesAreRefusedOrMadeToFitWithMessages) {
         EXPECT_EQ(decision.fits, c.fits) << c.what << ": " << decision.problem;
         if (c.fits) {
             EXPECT_EQ(decision.bytes, c.bytes) << c.what;
-            EXPECT_EQ(decision.bytes % 65536, 0u) << c.what;
+            EXPECT_EQ(decision.bytes % kBlockBytes, 0u) << c.what;
             if (c.status.known) {
                 EXPECT_LE(decision.bytes + MemoryMarginBytes(c.status), c.status.availableBytes) << c.what;
             }
