@@ -5,13 +5,14 @@
 #include "platform/win32/windows_api.h"
 
 #include "platform/large_buffer.h"
+#include "platform/win32/kernel_calls.h"
 
 namespace {
 
 // Turns on SeLockMemoryPrivilege in the process's token when the user holds it.
 bool EnableLockMemoryPrivilege() {
     HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+    if (!OpenProcessToken(kernel::CurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
@@ -69,7 +70,7 @@ bool AllocateLargeBuffer(std::size_t bytes, LargeBuffer* buffer, std::string* er
         }
         buffer->mapping = reserved;
         SIZE_T least = 0, most = 0;
-        HANDLE process = GetCurrentProcess();
+        void* process = kernel::CurrentProcess();
         if (GetProcessWorkingSetSize(process, &least, &most) &&
             SetProcessWorkingSetSize(process, least + bytes, most + bytes) && VirtualLock(base, bytes)) {
             buffer->locked = true;
