@@ -37,6 +37,12 @@ inline constexpr unsigned kCmdLoadBuiltin = 40050;
 inline constexpr unsigned kCmdLoadAvx2 = 40051;
 inline constexpr unsigned kCmdLoadAvx512 = 40052;
 inline constexpr unsigned kCmdLoadWidest = 40053;
+inline constexpr unsigned kCmdLoadCache = 40054;
+inline constexpr unsigned kCmdLoadMemory = 40055;
+inline constexpr unsigned kCmdMemory10Percent = 40056;
+inline constexpr unsigned kCmdMemory25Percent = 40057;
+inline constexpr unsigned kCmdMemory50Percent = 40058;
+inline constexpr unsigned kCmdMemory70Percent = 40059;
 // Settings, Temperature Limit: the sensors' critical point less 5 °C, fixed limits, none.
 inline constexpr unsigned kCmdLimitFromSensors = 40080;
 inline constexpr unsigned kCmdLimit80 = 40081;

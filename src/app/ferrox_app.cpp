@@ -34,7 +34,8 @@ bool IsPriorityCommand(unsigned id) {
 }
 
 bool IsCyclePeriodCommand(unsigned id) { return id >= kCmdCycle10Seconds && id <= kCmdCycle10Minutes; }
-bool IsLoadCommand(unsigned id) { return id >= kCmdLoadBuiltin && id <= kCmdLoadWidest; }
+bool IsLoadCommand(unsigned id) { return id >= kCmdLoadBuiltin && id <= kCmdLoadMemory; }
+bool IsMemorySizeCommand(unsigned id) { return id >= kCmdMemory10Percent && id <= kCmdMemory70Percent; }
 bool IsLimitCommand(unsigned id) { return id >= kCmdLimitFromSensors && id <= kCmdLimitNone; }
 bool IsPlanCommand(unsigned id) { return id >= kCmdPlanQuick && id <= kCmdPlanThorough; }
 const char* PlanNameOf(unsigned id) { return id == kCmdPlanQuick ? "quick" : id == kCmdPlanStandard ? "standard" : "thorough"; }
@@ -61,6 +62,12 @@ const CommandMapEntry kAppCommands[] = {
     {kCmdLoadAvx2, RunSettingsCommand, UpdateSettingsItem},
     {kCmdLoadAvx512, RunSettingsCommand, UpdateSettingsItem},
     {kCmdLoadWidest, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLoadCache, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdLoadMemory, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdMemory10Percent, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdMemory25Percent, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdMemory50Percent, RunSettingsCommand, UpdateSettingsItem},
+    {kCmdMemory70Percent, RunSettingsCommand, UpdateSettingsItem},
     {kCmdPinWorkers, RunSettingsCommand, UpdateSettingsItem},
     {kCmdStopOnError, RunSettingsCommand, UpdateSettingsItem},
     {kCmdLimitFromSensors, RunSettingsCommand, UpdateSettingsItem},
@@ -174,6 +181,8 @@ void CFerroxApp::OnSettingsCommand(unsigned id) {
     } else if (IsLoadCommand(id)) {
         // Only a load this processor can run (its item is grey otherwise).
         if (ChooseKernel(LoadChoiceForCommand(id), GetProcessorTraits(), nullptr)) ChangeLoad(LoadChoiceForCommand(id));
+    } else if (IsMemorySizeCommand(id)) {
+        ChangeMemorySize(MemoryRequestForCommand(id));
     } else if (id == kCmdPinWorkers) {
         ChangePinning(!Settings().pin);
     } else if (id == kCmdStopOnError) {
@@ -208,6 +217,8 @@ void CFerroxApp::OnUpdateSettingsCommand(CCmdUI& item) {
         item.SetCheck(choice == Settings().load);
         item.Enable(runs);
         item.SetToolTip(runs ? std::string() : "This processor or its operating system cannot run these instructions.");
+    } else if (IsMemorySizeCommand(id)) {
+        item.SetCheck(id == CommandForMemoryRequest(Settings().memory));
     } else if (id == kCmdPinWorkers) {
         item.SetCheck(cycling || Settings().pin);
         item.Enable(!cycling);

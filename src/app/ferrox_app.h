@@ -90,3 +90,7 @@ unsigned CommandForLoadChoice(LoadChoice choice);
 // RunSettings::maxCelsius of a Temperature Limit item, and back (0 when no item has it).
 double TemperatureLimitForCommand(unsigned id);
 unsigned CommandForTemperatureLimit(double maxCelsius);
+// The Memory Size items: a share of the available memory (the default request for another id),
+// and the item of a request (0: none, as for a size given on the command line).
+MemorySizeRequest MemoryRequestForCommand(unsigned id);
+unsigned CommandForMemoryRequest(const MemorySizeRequest& request);

@@ -34,6 +34,17 @@ constexpr MenuItemResource kLoadItems[] = {
     Item("&AVX2/FMA", kCmdLoadAvx2),
     Item("AVX-&512", kCmdLoadAvx512),
     Item("&Widest Available", kCmdLoadWidest),
+    kSeparator,
+    Item("&Cache", kCmdLoadCache),
+    Item("&Memory", kCmdLoadMemory),
+};
+
+// Shares of the available memory for the memory load's buffer.
+constexpr MenuItemResource kMemorySizeItems[] = {
+    Item("&10% of Available", kCmdMemory10Percent),
+    Item("&25% of Available", kCmdMemory25Percent),
+    Item("&50% of Available", kCmdMemory50Percent),
+    Item("&70% of Available", kCmdMemory70Percent),
 };
 
 constexpr MenuItemResource kLimitItems[] = {
@@ -66,6 +77,7 @@ constexpr MenuItemResource kMainSettings[] = {
     Item("&4 Realtime Priority", kCmdRealtimePriority),
     kSeparator,
     {"Load", 0, kLoadItems},
+    {"Memory Size", 0, kMemorySizeItems},
     Item("&Pin Workers to Processors", kCmdPinWorkers),
     Item("Stop &Worker on Error", kCmdStopOnError),
     {"&Temperature Limit", 0, kLimitItems},
@@ -108,6 +120,7 @@ constexpr MenuItemResource kTraySettings[] = {
     Item("Realtime Priority", kCmdRealtimePriority),
     kSeparator,
     {"Load", 0, kLoadItems},
+    {"Memory Size", 0, kMemorySizeItems},
     Item("&Pin Workers to Processors", kCmdPinWorkers),
     Item("Stop &Worker on Error", kCmdStopOnError),
     {"&Temperature Limit", 0, kLimitItems},

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "memtest/memory_size.h"
 #include "run/run_text.h"
 
 namespace {
@@ -43,6 +44,15 @@ TableContent ResultsTable(const RunSummary& summary, bool ended, const PlanResul
         for (const LoadSpell& spell : summary.loadSpells)
             table.heading += " " + spell.kernel + " at " + PriorityChoiceKey(spell.priority) + " " + FormatRunTime(spell.seconds) + ",";
         table.heading.back() = '.';
+    }
+    if (summary.memory.ran) {
+        table.heading += std::string(" ") + (summary.memory.kernel == LoadKernelKind::Memory ? "Memory" : "Cache") + " " +
+                         FormatBandwidth(summary.memory.bytesPerSecond) + " (" + FormatBandwidth(summary.memory.meanBytesPerSecond) +
+                         " mean)";
+        if (summary.memory.kernel == LoadKernelKind::Memory)
+            table.heading += ", " + std::to_string(summary.memory.blocksVerified) + " blocks verified in a buffer of " +
+                             FormatBytes(summary.memory.bufferBytes);
+        table.heading += ".";
     }
     if (summary.coreClock.samples > 0) table.heading += " Effective clock " + Megahertz(summary.coreClock.meanHz) + " MHz mean.";
     if (const std::string hottest = TemperatureText(summary.hottestCelsius, summary.hottestLabel); !hottest.empty())

@@ -39,6 +39,16 @@ constexpr LoadItem kLoadItems[] = {
     {kCmdLoadAvx2, LoadChoice::Avx2Fma},
     {kCmdLoadAvx512, LoadChoice::Avx512},
     {kCmdLoadWidest, LoadChoice::Widest},
+    {kCmdLoadCache, LoadChoice::Cache},
+    {kCmdLoadMemory, LoadChoice::Memory},
+};
+
+struct MemoryItem {
+    unsigned id;
+    double percent;
+};
+constexpr MemoryItem kMemoryItems[] = {
+    {kCmdMemory10Percent, 10.0}, {kCmdMemory25Percent, 25.0}, {kCmdMemory50Percent, 50.0}, {kCmdMemory70Percent, 70.0},
 };
 struct LimitItem {
     unsigned id;
@@ -112,4 +122,23 @@ unsigned CommandForLoadChoice(LoadChoice choice) {
     for (const LoadItem& item : kLoadItems)
         if (item.choice == choice) return item.id;
     return kCmdLoadBuiltin;
+}
+
+MemorySizeRequest MemoryRequestForCommand(unsigned id) {
+    MemorySizeRequest request;
+    for (const MemoryItem& item : kMemoryItems) {
+        if (item.id != id) continue;
+        request.kind = MemorySizeRequest::Kind::Percent;
+        request.percent = item.percent;
+    }
+    return request;
+}
+
+unsigned CommandForMemoryRequest(const MemorySizeRequest& request) {
+    const double percent = request.kind == MemorySizeRequest::Kind::Default ? kDefaultMemoryPercent
+                           : request.kind == MemorySizeRequest::Kind::Percent ? request.percent
+                                                                              : -1.0;
+    for (const MemoryItem& item : kMemoryItems)
+        if (item.percent == percent) return item.id;
+    return 0;
 }

@@ -6,9 +6,9 @@ namespace {
 // Large enough for any machine and any run, small enough that nothing overflows.
 constexpr int kLargestValue = 1 << 20;
 
-constexpr const char* kKindKeys[] = {"check", "kernel", "work-area", "crash", "hang"};
+constexpr const char* kKindKeys[] = {"check", "kernel", "work-area", "crash", "hang", "memory"};
 constexpr const char* kExpected =
-    "expected cpu=N[,after=K][,kind=check|kernel|work-area|crash|hang][,bit=B], each once";
+    "expected cpu=N[,after=K][,kind=check|kernel|work-area|memory|crash|hang][,bit=B], each once";
 
 bool ParseNumber(std::string_view text, int largest, int* value) {
     int parsed = 0;
@@ -68,8 +68,9 @@ bool ParseFaultInjection(std::string_view text, FaultPlan* plan, std::string* er
     }
     if (!seen[0]) return Refuse(error, std::string(kExpected) + ": cpu is missing");
     if (seen[3] && parsed.kind != FaultKind::CheckDigest && parsed.kind != FaultKind::KernelBit &&
-        parsed.kind != FaultKind::WorkAreaBit) {
-        return Refuse(error, std::string("bit= goes with kind=check, kernel or work-area, not kind=") + FaultKindKey(parsed.kind));
+        parsed.kind != FaultKind::WorkAreaBit && parsed.kind != FaultKind::MemoryBit) {
+        return Refuse(error, std::string("bit= goes with kind=check, kernel, work-area or memory, not kind=") +
+                                 FaultKindKey(parsed.kind));
     }
     if (plan != nullptr) *plan = parsed;
     return true;
@@ -87,6 +88,9 @@ std::string DescribeFaultPlan(const FaultPlan& plan) {
                " passes there";
     case FaultKind::WorkAreaBit:
         return "a pass on " + where + " will get " + bit + " of a work-area word wrong after " + after + " passes there";
+    case FaultKind::MemoryBit:
+        return "a pass on " + where + " will flip " + bit + " of a word in a block of the memory load's buffer after " +
+               after + " passes there";
     case FaultKind::Crash:
         return "a pass on " + where + " will make an invalid memory access after " + after + " passes there";
     case FaultKind::Hang:

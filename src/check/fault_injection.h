@@ -4,6 +4,8 @@
 // fault into the work itself, after that many passes on the processor:
 //   kind=kernel,bit=B     bit B (0-63) of the load kernel's state wrong in one pass
 //   kind=work-area,bit=B  bit B of a word of the kernel's work area wrong from the middle of a pass
+//   kind=memory,bit=B     bit B of a word in a block of the memory load's buffer flipped after
+//                         the block was written (found when a worker next reads the block)
 //   kind=crash            a real invalid memory access inside the pass
 //   kind=hang             the pass never ends (the worker spins where it is)
 // Without the variable nothing is injected.
@@ -12,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-enum class FaultKind : int { CheckDigest, KernelBit, WorkAreaBit, Crash, Hang };
+enum class FaultKind : int { CheckDigest, KernelBit, WorkAreaBit, Crash, Hang, MemoryBit };
 
 struct FaultPlan {
     int processor = -1;  // cpu=N, the logical processor where the fault happens
@@ -25,7 +27,7 @@ struct FaultPlan {
 // False with a one-line reason for anything else.
 bool ParseFaultInjection(std::string_view text, FaultPlan* plan, std::string* error);
 
-// "check", "kernel", "work-area", "crash", "hang".
+// "check", "kernel", "work-area", "crash", "hang", "memory".
 const char* FaultKindKey(FaultKind kind);
 // One line for the user: "the check on processor 1 will report bit 0 wrong after 3 good checks there".
 std::string DescribeFaultPlan(const FaultPlan& plan);

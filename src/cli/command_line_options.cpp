@@ -8,7 +8,9 @@
 #include "cli/exit_status.h"
 #include "ferrox_version.h"
 #include "plan/test_plan.h"
+#include "memtest/memory_size.h"
 #include "platform/command_line.h"
+#include "platform/memory_status.h"
 
 namespace {
 
@@ -27,9 +29,14 @@ const std::vector<CommandLineOption>& Options() {
          "high -8, realtime -10 (never a real-time scheduling policy; an ordinary user gets at most what "
          "RLIMIT_NICE allows, and is told); on Windows the idle, normal, high class (realtime runs in the high "
          "class at the time-critical thread priority)."},
-        {"load", "widest|avx512|avx2|builtin",
-         "The load: the widest self-checked kernel this processor runs (the default), AVX-512, AVX2/FMA, or the "
-         "built-in classic mixes (their own arithmetic is not checked: the verdict is then NO ERRORS SEEN at best)."},
+        {"load", "widest|avx512|avx2|builtin|cache|memory",
+         "The load: the widest self-checked kernel this processor runs (the default), AVX-512, AVX2/FMA, the "
+         "built-in classic mixes (their own arithmetic is not checked: the verdict is then NO ERRORS SEEN at best), "
+         "cache (every word of each worker's share of its caches verified) or memory (checksummed blocks copied "
+         "between processors through one large buffer)."},
+        {"memory", "SIZE",
+         "The memory load's buffer: a size such as 512M, 2G or 1.5T, or a share of the available memory such as 50% "
+         "(default 70%, never more than the available memory less 512 MiB or 5% of all memory)."},
         {"cycle", "SECONDS", "Core cycling: one pinned worker moves to the next processor every SECONDS."},
         {"pin", "", "Keep each worker on one processor (the default)."},
         {"no-pin", "", "Let the system move the workers."},
@@ -152,13 +159,23 @@ ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThr
     if (given("load")) {
         const std::string load = value("load");
         bool known = false;
-        for (LoadChoice choice : {LoadChoice::Builtin, LoadChoice::Avx2Fma, LoadChoice::Avx512, LoadChoice::Widest}) {
+        for (LoadChoice choice : {LoadChoice::Builtin, LoadChoice::Avx2Fma, LoadChoice::Avx512, LoadChoice::Widest,
+                                  LoadChoice::Cache, LoadChoice::Memory}) {
             if (load == LoadChoiceKey(choice)) {
                 result.run.load = choice;
                 known = true;
             }
         }
-        if (!known) return Usage("--load takes builtin, avx2, avx512 or widest; not '" + load + "'");
+        if (!known) return Usage("--load takes builtin, avx2, avx512, widest, cache or memory; not '" + load + "'");
+    }
+    if (given("memory")) {
+        std::string reason;
+        if (!ParseMemorySize(value("memory"), &result.run.memory, &reason))
+            return Usage("--memory takes " + reason + "; not '" + value("memory") + "'");
+        if (result.run.load != LoadChoice::Memory) return Usage("--memory sizes the memory load's buffer: give it with --load memory");
+        // Refused before anything starts when the machine cannot give it.
+        const MemorySizeDecision decision = DecideMemorySize(result.run.memory, ReadMemoryStatus());
+        if (!decision.fits) return Usage(decision.problem);
     }
     if (given("cycle")) {
         unsigned long long seconds = 0;

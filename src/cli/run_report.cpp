@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/memory_report.h"
 #include "ferrox_version.h"
 #include "load/cpu_identity.h"
 #include "load/placement.h"
@@ -139,13 +140,15 @@ JsonValue ErrorJson(const RunError& error) {
     value.Set("package", OrNull(error.package));
     value.Set("moved_to_processor", OrNull(error.endProcessor));
     value.Set("check", check ? JsonValue(CheckPartName(error.part)) : JsonValue());
-    value.Set("expected", check ? JsonValue(FormatDigest(error.expected)) : JsonValue());
-    value.Set("obtained", check ? JsonValue(FormatDigest(error.obtained)) : JsonValue());
+    const bool values = check || error.kind == RunErrorKind::WordMismatch;
+    value.Set("expected", values ? JsonValue(FormatDigest(error.expected)) : JsonValue());
+    value.Set("obtained", values ? JsonValue(FormatDigest(error.obtained)) : JsonValue());
     value.Set("fault", error.kind == RunErrorKind::Crashed ? JsonValue(error.faultName) : JsonValue());
     value.Set("fault_address", error.kind == RunErrorKind::Crashed && error.faultAddress != 0
                                    ? JsonValue(HexAddress(error.faultAddress))
                                    : JsonValue());
     value.Set("stuck_seconds", error.kind == RunErrorKind::StoppedResponding ? Seconds(error.stuckSeconds) : JsonValue());
+    AddMismatchJson(error, &value);
     return value;
 }
 
@@ -251,6 +254,7 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     log.Set("kept", !summary.logPath.empty() && summary.logProblem.empty());
     log.Set("problem", summary.logProblem.empty() ? JsonValue() : JsonValue(summary.logProblem));
     report.Set("log", log);
+    if (summary.memory.ran) report.Set("memory", MemoryLoadJson(summary.memory));
 
     report.Set("checks", summary.checks);
     report.Set("error_count", summary.errors);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/memory_report.h"
 #include "cli/run_report.h"
 #include "platform/json.h"
 #include "run/run_settings.h"
@@ -52,6 +53,7 @@ std::string StatusText(const RunSummary& summary, double timeStampHz) {
         line += text;
     }
     if (summary.throttleEvents > 0) line += ", throttled " + std::to_string(summary.throttleEvents) + "x";
+    line += MemoryStatusText(summary.memory);
     if (const std::string loaded = LoadedShareText(summary); !loaded.empty()) line += ", " + loaded;
     if (!summary.failingProcessors.empty()) line += " - " + FailingProcessorsText(summary.failingProcessors);
     return line;
@@ -75,6 +77,10 @@ std::string StatusJson(const RunSummary& summary, double timeStampHz) {
         if (processor.loadedShare >= 0.0)
             shares.Set(std::to_string(processor.processor), std::round(processor.loadedShare * 1000.0) / 1000.0);
     status.Set("loaded_share", shares);
+    if (summary.memory.ran) {
+        status.Set("memory_gb_per_second", GigabytesPerSecond(summary.memory.bytesPerSecond));
+        status.Set("verified_blocks", summary.memory.blocksVerified);
+    }
     return FormatJson(status, true);
 }
 
@@ -84,6 +90,10 @@ std::string SummaryText(const RunSummary& summary, const std::string& reason) {
                        std::to_string(summary.errors) + (summary.errors == 1 ? " error" : " errors");
     if (const std::string loaded = LoadedShareText(summary); !loaded.empty()) line += "; " + loaded;
     if (summary.loadSpells.size() > 1) line += "; loads: " + LoadSpellsText(summary);
+    if (summary.memory.ran) {
+        line += "; " + std::string(LoadKernelName(summary.memory.kernel)) + " " + FormatBandwidth(summary.memory.meanBytesPerSecond);
+        if (summary.memory.kernel == LoadKernelKind::Memory) line += ", " + std::to_string(summary.memory.blocksVerified) + " blocks verified";
+    }
     if (!summary.failingProcessors.empty()) line += ". " + FailingProcessorsText(summary.failingProcessors);
     return line;
 }

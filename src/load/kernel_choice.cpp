@@ -7,7 +7,7 @@
 #include "load/vector_support.h"
 
 namespace {
-const char* const kKernelNames[kLoadKernelKindCount] = {"SSE mix", "x87 mix", "AVX2/FMA", "AVX-512"};
+const char* const kKernelNames[kLoadKernelKindCount] = {"SSE mix", "x87 mix", "AVX2/FMA", "AVX-512", "cache", "memory"};
 }  // namespace
 
 const char* LoadKernelName(LoadKernelKind kind) {
@@ -39,6 +39,13 @@ bool ChooseKernel(LoadChoice choice, const ProcessorTraits& traits, LoadKernelKi
     case LoadChoice::Avx512:
         if (!traits.avx512) return false;
         chosen = LoadKernelKind::Avx512;
+        break;
+    case LoadChoice::Cache:
+        // SSE2 is every x86-64 processor's; wider loads and stores are used where there are.
+        chosen = LoadKernelKind::Cache;
+        break;
+    case LoadChoice::Memory:
+        chosen = LoadKernelKind::Memory;
         break;
     case LoadChoice::Widest:
         return ChooseKernel(traits.avx512 ? LoadChoice::Avx512 : traits.avx2Fma ? LoadChoice::Avx2Fma : LoadChoice::Builtin,

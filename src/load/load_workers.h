@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,6 +98,11 @@ public:
     void SetDutyCycle(double periodSeconds, double onShare);
     double DutyPeriodSeconds() const { return m_dutyPeriod.load(std::memory_order_relaxed); }
     double DutyOnShare() const { return m_dutyOnShare.load(std::memory_order_relaxed); }
+    // Makes the kernels this library does not hold (the cache and memory loads of src/memtest),
+    // on the worker's thread; it returns null for a kind it cannot make now. Set before
+    // StartWorkers; it must outlive every worker it made a kernel for.
+    using KernelFactory = std::function<std::unique_ptr<LoadKernel>(LoadKernelKind)>;
+    void SetKernelFactory(KernelFactory factory) { m_kernelFactory = std::move(factory); }
     // Makes checks report an injected fault (null: none). Set before StartWorkers.
     void SetFaultInjector(FaultInjector* injector) { m_injector = injector; }
 
@@ -159,6 +165,7 @@ private:
     };
 
     DWORD RunKernelPasses(WorkerContext& worker, LoadKernelKind kind);
+    std::unique_ptr<LoadKernel> MakeKernel(LoadKernelKind kind) const;
     // A finished pass in the worker's record and its processor's tally.
     void CountPass(WorkerContext& worker, int processor, std::int64_t passNanoseconds);
     // An error of work that started on processor and ended on endProcessor, blamed on both; false
@@ -189,6 +196,7 @@ private:
     LoadChoice m_loadChoice = LoadChoice::Widest;
     ProcessorTraits m_traits;
     FaultInjector* m_injector = nullptr;
+    KernelFactory m_kernelFactory;
     const std::atomic<bool>* m_hangRelease = nullptr;
     std::atomic<double> m_dutyPeriod{0.0};
     std::atomic<double> m_dutyOnShare{1.0};

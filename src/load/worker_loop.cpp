@@ -71,14 +71,6 @@ void Add(std::atomic<T>& counter, T amount) {
     counter.fetch_add(amount, std::memory_order_relaxed);
 }
 
-std::unique_ptr<LoadKernel> MakeKernel(LoadKernelKind kind) {
-    switch (kind) {
-    case LoadKernelKind::Sse: return std::make_unique<SseLoadKernel>();
-    case LoadKernelKind::X87: return std::make_unique<X87LoadKernel>();
-    default: return MakeWideKernel(kind);
-    }
-}
-
 // One pass as guarded work: the fault injection due at it, then the pass and its own check.
 struct GuardedPass {
     LoadKernel* kernel;
@@ -98,6 +90,7 @@ void RunGuardedPass(void* context) {
         case FaultKind::Hang: SpinForever(pass.hangRelease); break;
         case FaultKind::KernelBit: pass.kernel->InjectWrongBit(WrongBitPlace::KernelState, plan.bit); break;
         case FaultKind::WorkAreaBit: pass.kernel->InjectWrongBit(WrongBitPlace::WorkArea, plan.bit); break;
+        case FaultKind::MemoryBit: pass.kernel->InjectWrongBit(WrongBitPlace::MemoryBlock, plan.bit); break;
         case FaultKind::CheckDigest: break;
         }
     }
@@ -141,14 +134,32 @@ WorkerEvent CheckEvent(CheckPart part, std::uint64_t expected, std::uint64_t obt
     return event;
 }
 
+WorkerEvent MismatchEvent(LoadKernelKind kind, const PassCheck& check) {
+    WorkerEvent event = CheckEvent(CheckPart::KernelState, check.expected, check.obtained);
+    event.kind = WorkerEventKind::WordMismatch;
+    event.kernel = static_cast<int>(kind);
+    event.mismatch = check.mismatch;
+    return event;
+}
+
 }  // namespace
+
+std::unique_ptr<LoadKernel> LoadWorkers::MakeKernel(LoadKernelKind kind) const {
+    switch (kind) {
+    case LoadKernelKind::Sse: return std::make_unique<SseLoadKernel>();
+    case LoadKernelKind::X87: return std::make_unique<X87LoadKernel>();
+    case LoadKernelKind::Cache:
+    case LoadKernelKind::Memory: return m_kernelFactory ? m_kernelFactory(kind) : nullptr;
+    default: return MakeWideKernel(kind);
+    }
+}
 
 DWORD LoadWorkers::RunWorker(WorkerContext& worker) {
     char name[16];
     std::snprintf(name, sizeof name, "ferrox load %u", worker.slot);
     SetCurrentThreadName(name);
     LoadKernelKind kind = LoadKernelKind::X87;
-    if (!ChosenKernel(&kind) || MakeKernel(kind) == nullptr) {
+    if (!ChosenKernel(&kind)) {
         worker.report.state.store(WorkerState::Ended);
         return 0;
     }
@@ -169,6 +180,10 @@ DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernelKind kind) {
     WorkerReport& report = worker.report;
     report.kernel.store(static_cast<int>(kind));
     std::unique_ptr<LoadKernel> kernel = MakeKernel(kind);
+    if (kernel == nullptr) {
+        report.state.store(WorkerState::Ended);
+        return 0;
+    }
     const HANDLE process = GetCurrentProcess();
     const HANDLE thread = GetCurrentThread();
     // The x87 mix runs every pass at the highest pair and puts back what it found; the others run
@@ -216,7 +231,11 @@ DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernelKind kind) {
             Add(report.restarts, std::uint64_t{1});
         } else {
             CountPass(worker, endProcessor, passNanoseconds);
-            if (pass.check.checked && !pass.check.correct) {
+            Add(report.bytesVerified, pass.check.bytesVerified);
+            Add(report.blocksVerified, pass.check.blocksVerified);
+            if (pass.check.wordMismatch) {
+                carryOn = ReportError(worker, MismatchEvent(kind, pass.check), pass.processor, endProcessor);
+            } else if (pass.check.checked && !pass.check.correct) {
                 carryOn = ReportError(worker, CheckEvent(CheckPart::KernelState, pass.check.expected, pass.check.obtained),
                                       pass.processor, endProcessor);
             } else {
@@ -230,7 +249,10 @@ DWORD LoadWorkers::RunKernelPasses(WorkerContext& worker, LoadKernelKind kind) {
             break;
         }
         // After an error the kernel's data may be anything: it starts afresh.
-        if (report.errors.load(std::memory_order_relaxed) != errorsBefore) kernel = MakeKernel(kind);
+        if (report.errors.load(std::memory_order_relaxed) != errorsBefore) {
+            kernel = MakeKernel(kind);
+            if (kernel == nullptr) break;
+        }
         Sleep(0);
     }
     if (report.state.load() != WorkerState::Failed) report.state.store(WorkerState::Ended);

@@ -8,11 +8,13 @@
 #include <cstdint>
 
 #include "check/check_parts.h"
+#include "load/load_kernel.h"
 
 enum class WorkerEventKind : int {
     CheckFailed,     // a check part's digest differed (a wide kernel's pass: part KernelState)
     Crashed,         // a hardware fault (invalid memory access, illegal instruction...) in its work
     PinRefused,      // the system refused to keep the worker on a processor
+    WordMismatch,    // a word of the cache or memory load differed (expected, obtained, mismatch)
 };
 
 struct WorkerEvent {
@@ -26,6 +28,8 @@ struct WorkerEvent {
     std::uint64_t obtained = 0;
     const char* faultName = "";    // Crashed: what the processor raised (a static text)
     std::uint64_t faultAddress = 0;  // Crashed: the address an invalid access touched
+    int kernel = -1;                 // WordMismatch: the LoadKernelKind that found it
+    WordMismatch mismatch;           // WordMismatch: where, and who wrote and read the word
 };
 
 // Single producer, single consumer; a full queue drops the newest event and counts it.
@@ -80,6 +84,8 @@ struct WorkerReport {
     std::atomic<std::uint64_t> loadedNanoseconds{0};  // processor time spent in passes
     std::atomic<double> coreClockHz{0.0};  // the last effective-clock probe
     std::atomic<std::uint64_t> restarts{0};  // fresh starts of its kernel after a hardware fault
+    std::atomic<std::uint64_t> bytesVerified{0};   // cache and memory loads: bytes verified (copied)
+    std::atomic<std::uint64_t> blocksVerified{0};  // memory load: blocks whose checksum was verified
     WorkerEventQueue events;
 };
 

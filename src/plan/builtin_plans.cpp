@@ -69,7 +69,7 @@ bool BuiltinPlan(const std::string& name, unsigned processors, const ProcessorTr
         built.phases = {
             Phase("every processor, widest kernel", LoadChoice::Widest, 2),
             EachAlone("each processor alone", LoadChoice::Widest, quickPeriod, processors),
-            Variable("variable load, 100 ms periods", 0.1, 1),
+            Phase("memory", LoadChoice::Memory, 1),
         };
     } else if (name == "standard") {
         built.phases = {
@@ -81,10 +81,14 @@ bool BuiltinPlan(const std::string& name, unsigned processors, const ProcessorTr
         // The next narrower self-checked kernel where there is one; else more of the widest.
         const std::vector<LoadChoice> loads = EveryLoad(traits);
         const bool narrower = loads.size() > 2;
-        built.phases.push_back(narrower ? Phase(LoadName(loads[1]), loads[1], 10)
-                                        : Phase("every processor again, widest kernel", LoadChoice::Widest, 10));
+        built.phases.push_back(narrower ? Phase(LoadName(loads[1]), loads[1], 5)
+                                        : Phase("every processor again, widest kernel", LoadChoice::Widest, 5));
+        built.phases.push_back(Phase("caches", LoadChoice::Cache, 2));
+        built.phases.push_back(Phase("memory", LoadChoice::Memory, 3));
     } else if (name == "thorough") {
         for (LoadChoice load : EveryLoad(traits)) built.phases.push_back(Phase(LoadName(load), load, 30));
+        built.phases.push_back(Phase("caches", LoadChoice::Cache, 30));
+        built.phases.push_back(Phase("memory", LoadChoice::Memory, 30));
         for (LoadChoice load : EveryLoad(traits)) built.phases.push_back(EachAlone(AloneName(load), load, 120, processors));
         built.phases.push_back(Variable("variable load, 10 ms periods", 0.01, 10));
         built.phases.push_back(Variable("variable load, 100 ms periods", 0.1, 10));
@@ -99,9 +103,10 @@ bool BuiltinPlan(const std::string& name, unsigned processors, const ProcessorTr
 
 std::string DescribeBuiltinPlans() {
     return "quick (about 5 minutes: the widest self-checked kernel on every processor for 2 minutes, then each "
-           "processor alone for 2 minutes in all, then 1 minute of variable load); "
+           "processor alone for 2 minutes in all, then 1 minute of the memory load); "
            "standard (about 30 minutes: 10 minutes on every processor, 5 of variable load at 10 ms and 1 s periods, "
-           "5 of each processor alone, 10 of the next narrower kernel (or more of the widest)); "
-           "thorough (about 3 hours and 2 minutes per processor per load: 30 minutes of every load, each processor alone "
-           "with every load, and 40 minutes of variable load from 10 ms to 10 s periods)";
+           "5 of each processor alone, 5 of the next narrower kernel (or more of the widest), 2 of the caches and 3 "
+           "of memory); "
+           "thorough (about 4 hours and 2 minutes per processor per load: 30 minutes of every load, of the caches and "
+           "of memory, each processor alone with every load, and 40 minutes of variable load from 10 ms to 10 s periods)";
 }

@@ -47,13 +47,14 @@ public:
         if (const JsonValue* load = Member(m_object, "load")) {
             const std::string* text = AsString(load);
             bool found = false;
-            for (LoadChoice choice : {LoadChoice::Widest, LoadChoice::Avx512, LoadChoice::Avx2Fma, LoadChoice::Builtin}) {
+            for (LoadChoice choice : {LoadChoice::Widest, LoadChoice::Avx512, LoadChoice::Avx2Fma, LoadChoice::Builtin,
+                                      LoadChoice::Cache, LoadChoice::Memory}) {
                 if (text != nullptr && *text == LoadChoiceKey(choice)) {
                     settings.load = choice;
                     found = true;
                 }
             }
-            if (!found) return Fail(m_place + ".load", "must be widest, avx512, avx2 or builtin");
+            if (!found) return Fail(m_place + ".load", "must be widest, avx512, avx2, builtin, cache or memory");
         }
         const JsonValue* threads = Member(m_object, "threads");
         const JsonValue* cycle = Member(m_object, "cycle");

@@ -6,7 +6,7 @@
 //     "phases": [                         1 to 100 phases, run in this order
 //       {
 //         "name": "burn-in",              optional
-//         "load": "widest",               widest (default), avx512, avx2 or builtin
+//         "load": "widest",               widest (default), avx512, avx2, builtin, cache or memory
 //         "threads": "auto",              a count from 1 to 1024, or auto (default); or instead:
 //         "cycle": 30,                    core cycling, whole seconds on each processor (1 to 86400)
 //         "duration": "10m",              required: 90s, 10m, 2h, 1h30m, or seconds as a number

@@ -67,6 +67,8 @@ const char* LoadChoiceKey(LoadChoice choice) {
     case LoadChoice::Avx2Fma: return "avx2";
     case LoadChoice::Avx512: return "avx512";
     case LoadChoice::Widest: return "widest";
+    case LoadChoice::Cache: return "cache";
+    case LoadChoice::Memory: return "memory";
     default: return "builtin";
     }
 }
@@ -81,6 +83,7 @@ std::string DescribeSettings(const RunSettings& settings, const char* kernelName
                        ", stop on error " + (settings.stopOnError ? "on" : "off") + ", duration " +
                        (settings.durationSeconds > 0 ? FormatRunTime(settings.durationSeconds) : std::string("none"));
     if (settings.variablePeriodSeconds > 0.0) text += ", variable load " + VariableLoadText(settings);
+    if (settings.load == LoadChoice::Memory) text += ", memory " + DescribeMemoryRequest(settings.memory);
     return text;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "load/load_kernel.h"
+#include "memtest/memory_size.h"
 #include "platform/win_types.h"
 
 enum class PriorityChoice : int { Low, Normal, High, Realtime };
@@ -17,7 +18,7 @@ struct PriorityPair {
 PriorityPair PriorityPairOf(PriorityChoice choice);
 // "low", "normal", "high", "realtime": the command line's words and the report's values.
 const char* PriorityChoiceKey(PriorityChoice choice);
-// "builtin", "avx2", "avx512", "widest".
+// "builtin", "avx2", "avx512", "widest", "cache", "memory".
 const char* LoadChoiceKey(LoadChoice choice);
 
 struct RunSettings {
@@ -36,6 +37,7 @@ struct RunSettings {
     // the rest; 0: a steady load.
     double variablePeriodSeconds = 0.0;
     double variableOnShare = 1.0;
+    MemorySizeRequest memory;      // the memory load's buffer
 
     bool operator==(const RunSettings&) const = default;
 };

@@ -55,6 +55,7 @@ enum class RunErrorKind : int {
     CheckFailed,        // a digest differed: part, expected and obtained say which
     Crashed,            // a hardware fault in the worker's work (faultName, faultAddress)
     StoppedResponding,  // the worker used processor time for long without finishing a pass
+    WordMismatch,       // a word of the cache or memory load differed (kernel, mismatch, expected, obtained)
 };
 
 struct RunError {
@@ -71,6 +72,28 @@ struct RunError {
     std::string faultName;           // Crashed
     std::uint64_t faultAddress = 0;  // Crashed: the address an invalid access touched (0: none)
     double stuckSeconds = 0.0;       // StoppedResponding: processor time used without a finished pass
+    LoadKernelKind kernel = LoadKernelKind::Memory;  // WordMismatch: the load that found it
+    WordMismatch mismatch;                           // WordMismatch: address, writer and reader
+};
+
+// The cache and memory loads' figures, when one ran.
+struct MemoryLoadSummary {
+    bool ran = false;
+    LoadKernelKind kernel = LoadKernelKind::Memory;
+    std::uint64_t bufferBytes = 0;     // memory: the buffer in use now (smaller after a shrink)
+    std::uint64_t startBytes = 0;      // memory: the buffer it started with
+    std::uint64_t marginBytes = 0;     // memory: what Ferrox leaves to the system
+    bool hugePages = false;
+    bool locked = false;
+    bool physicalAddresses = false;    // errors can name physical addresses
+    std::string path;                  // the widest loads and stores it uses: "AVX-512"
+    double bytesPerSecond = 0.0;       // over the last second: copied (memory) or verified (cache)
+    double meanBytesPerSecond = 0.0;   // since the load started
+    std::uint64_t bytesVerified = 0;
+    std::uint64_t blocksVerified = 0;  // memory: blocks whose checksum was verified
+    double sweeps = 0.0;               // memory: sweeps of the whole buffer
+    double crossReadShare = -1.0;      // memory: verified blocks another processor had written
+    std::string cacheDataSets;         // cache: one worker's data sets ("24 KiB + 1536 KiB + 12288 KiB")
 };
 
 // How long the run had one load at one priority (the window can change them while it runs).
@@ -116,11 +139,12 @@ struct RunSummary {
     std::size_t throttleEvents = 0;
     std::string logPath;     // the run log; empty when there is no place for one
     std::string logProblem;  // why the log was (partly) not written; empty when every line was
+    MemoryLoadSummary memory;
 };
 
 inline constexpr std::size_t kMaxErrorsKept = 1000;
 
-// "check failed", "crashed", "stopped responding".
+// "check failed", "crashed", "stopped responding", "memory mismatch".
 const char* RunErrorKindKey(RunErrorKind kind);
 
 // "PASSED", "FAILED", "INCOMPLETE", "STOPPED", "NO ERRORS SEEN".

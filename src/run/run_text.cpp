@@ -40,6 +40,31 @@ std::string FailingProcessorsText(const std::vector<int>& processors) {
     return text + ".";
 }
 
+std::string DifferingBitsText(std::uint64_t expected, std::uint64_t obtained) {
+    const std::uint64_t differing = expected ^ obtained;
+    std::vector<int> bits;
+    for (int bit = 0; bit < 64; ++bit)
+        if (differing >> bit & 1) bits.push_back(bit);
+    std::string text = bits.size() == 1 ? "bit " : "bits ";
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        if (i > 0) text += i + 1 == bits.size() ? " and " : ", ";
+        text += std::to_string(bits[i]);
+    }
+    return bits.empty() ? "no bit" : text;
+}
+
+std::string FormatAddress(std::uint64_t address) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(address));
+    return text;
+}
+
+std::string FormatBandwidth(double bytesPerSecond) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f GB/s", bytesPerSecond > 0.0 ? bytesPerSecond * 1e-9 : 0.0);
+    return text;
+}
+
 std::string DescribeProcessor(int processor, int core, int package) {
     std::string text = "processor " + std::to_string(processor);
     if (core >= 0) text += " (core " + std::to_string(core) + ", package " + std::to_string(package) + ")";
@@ -64,6 +89,22 @@ std::string DescribeError(const RunError& error) {
         std::snprintf(detail, sizeof detail, " stopped responding: %.1f s of processor time without finishing a pass",
                       error.stuckSeconds);
         return text + detail;
+    case RunErrorKind::WordMismatch: {
+        text += std::string(", ") + LoadKernelName(error.kernel) + " load: ";
+        const WordMismatch& where = error.mismatch;
+        const std::string physical = where.physicalAddress != 0 ? " (physical " + FormatAddress(where.physicalAddress) + ")" : "";
+        if (where.wrongWords == 0) {
+            text += "the checksum of the block at " + FormatAddress(where.address) + physical +
+                    " differed, but its words read right again: checksum expected " + FormatDigest(error.expected) +
+                    ", obtained " + FormatDigest(error.obtained);
+        } else {
+            text += "the word at " + FormatAddress(where.address) + physical + " differs in " +
+                    DifferingBitsText(error.expected, error.obtained) + ": expected " + FormatDigest(error.expected) +
+                    ", obtained " + FormatDigest(error.obtained);
+            if (where.wrongWords > 1) text += " (" + std::to_string(where.wrongWords) + " wrong words in its block)";
+        }
+        return text + "; written by processor " + std::to_string(where.writer) + ", read by processor " + std::to_string(where.reader);
+    }
     case RunErrorKind::CheckFailed: break;
     }
     return text + ", " + CheckPartName(error.part) + ": expected " + FormatDigest(error.expected) + ", obtained " +

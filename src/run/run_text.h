@@ -15,6 +15,12 @@ std::string ErrorCountSuffix(std::uint64_t errors);
 struct RunError;
 // "worker 1 on processor 3 (core 1, package 0), x87 chain: expected ..., obtained ...".
 std::string DescribeError(const RunError& error);
+// "bit 17", "bits 3, 17 and 40": the bits where two words differ.
+std::string DifferingBitsText(std::uint64_t expected, std::uint64_t obtained);
+// "0x7f3a12345678".
+std::string FormatAddress(std::uint64_t address);
+// "12.3 GB/s".
+std::string FormatBandwidth(double bytesPerSecond);
 // "processor 3 (core 1, package 0)"; without the place when the topology does not say.
 std::string DescribeProcessor(int processor, int core, int package);
 // "Errors on processor 1." / "Errors on processors 1, 3 and 5."; empty for none.

@@ -14,6 +14,8 @@
 #include "platform/fault_guard.h"
 #include "platform/priority.h"
 #include "platform/processors.h"
+#include "platform/large_buffer.h"
+#include "platform/memory_status.h"
 #include "run/run_text.h"
 
 namespace {
@@ -69,6 +71,7 @@ const char* RunErrorKindKey(RunErrorKind kind) {
     switch (kind) {
     case RunErrorKind::Crashed: return "crashed";
     case RunErrorKind::StoppedResponding: return "stopped responding";
+    case RunErrorKind::WordMismatch: return "memory mismatch";
     case RunErrorKind::CheckFailed: break;
     }
     return "check failed";
@@ -83,7 +86,10 @@ std::string VerdictText(const RunSummary& summary) {
     return text;
 }
 
-StressRun::StressRun(RunLog log) : m_log(std::move(log)) {}
+StressRun::StressRun(RunLog log) : m_log(std::move(log)) {
+    // The kernels of src/memtest, made on the workers' threads; the factory keeps their state alive.
+    SetKernelFactory([loads = m_memtest](LoadKernelKind kind) { return loads->MakeKernel(kind); });
+}
 
 StressRun::~StressRun() {
     // The note file is the log: let go of it (Windows keeps an open file's folder from removal).
@@ -242,9 +248,16 @@ void StressRun::CheckLimits(RunPoll& poll) {
     }
 }
 
+void StressRun::NoteLater(const std::string& note) {
+    m_log.Write("note: " + note);
+    m_laterNotes.push_back(note);
+}
+
 std::vector<std::string> StressRun::TakeStartNotes() {
     std::vector<std::string> notes;
     notes.swap(m_startNotes);
+    for (std::string& note : m_laterNotes) notes.push_back(std::move(note));
+    m_laterNotes.clear();
     if (std::string problem = m_log.TakeNewProblem(); !problem.empty()) notes.push_back("the log is not kept: " + problem);
     return notes;
 }
@@ -255,7 +268,114 @@ std::vector<std::string> StressRun::TakeEndNotes() {
     return notes;
 }
 
+void StressRun::PrepareMemtest() {
+    LoadKernelKind kind = LoadKernelKind::X87;
+    if (!ChosenKernel(&kind) || kind != LoadKernelKind::Memory) m_memtest->ReleaseMemory();
+    if (!ChosenKernel(&kind) || !IsMemoryLoad(kind)) return;
+    MemoryLoadSummary summary;
+    summary.ran = true;
+    summary.kernel = kind;
+    if (kind == LoadKernelKind::Cache) {
+        const SysfsRoot root = m_sensorRoot ? *m_sensorRoot : SysfsRoot::FromEnvironment();
+        m_memtest->PrepareCache(root.Root().string(), AscendingProcessors());
+        const CacheRegions& regions = m_memtest->CacheTable()->For(AscendingProcessors().front());
+        summary.cacheDataSets = DescribeRegions(regions);
+        summary.path = CopyPathName(WidestSweepPath());
+        m_log.Write("cache load: data sets of " + summary.cacheDataSets + " per worker (processor " +
+                    std::to_string(AscendingProcessors().front()) + "), " + summary.path + " loads and stores");
+    } else {
+        const MemoryStatus status = m_memoryStatus();
+        const MemorySizeDecision decision = DecideMemorySize(m_settings.memory, status);
+        if (!decision.note.empty()) NoteLater(decision.note);
+        std::string problem;
+        if (!decision.fits) {
+            NoteLater(decision.problem + ": the memory load does not start");
+            m_memtest->ReleaseMemory();
+        } else if (!m_memtest->PrepareMemory(decision.bytes, &problem)) {
+            NoteLater("the memory load's buffer of " + FormatBytes(decision.bytes) + " could not be had: " + problem);
+        }
+        if (const std::shared_ptr<MemoryArena> arena = m_memtest->Arena()) {
+            const LargeBuffer& buffer = arena->Buffer();
+            // One word touched to learn whether the system tells physical addresses here.
+            *arena->SlotWords(0) = 0;
+            summary.bufferBytes = summary.startBytes = arena->ActiveBytes();
+            summary.marginBytes = MemoryMarginBytes(status);
+            summary.hugePages = buffer.hugePages;
+            summary.locked = buffer.locked;
+            summary.physicalAddresses = PhysicalAddressOf(buffer.base) != 0;
+            summary.path = CopyPathName(arena->Path());
+            m_log.Write("memory load: a buffer of " + FormatBytes(arena->Bytes()) + " at " + FormatAddress(reinterpret_cast<std::uintptr_t>(buffer.base)) +
+                        " in " + std::to_string(kBlockBytes / 1024) + " KiB blocks with CRC32C checksums, " + summary.path + " copies, huge pages " +
+                        (buffer.hugePages ? "on" : "off") + ", locked " + (buffer.locked ? "yes" : "no") +
+                        ", physical addresses " + (summary.physicalAddresses ? "known" : "unknown (not root)") +
+                        "; Ferrox leaves " + FormatBytes(summary.marginBytes) + " of the available " +
+                        FormatBytes(status.availableBytes) + " to the system");
+            if (!buffer.locked && !m_lockWarned) {
+                m_lockWarned = true;
+                NoteLater("the memory load's buffer is not locked in memory, so the system may swap parts of it out: " +
+                          buffer.lockProblem);
+            }
+            if (!m_killPreferenceSet) {
+                m_killPreferenceSet = true;
+                const std::string refused = PreferThisProcessWhenOutOfMemory();
+                m_log.Write(refused.empty() ? "note: should memory run out, the system ends Ferrox first (oom_score_adj 1000)"
+                                            : "note: Ferrox could not ask to be ended first should memory run out: " + refused);
+            }
+        }
+    }
+    m_memoryStart = ElapsedSeconds();
+    m_memoryBytesAtStart = m_memoryBytesSeen = m_memtest->Totals().bytesVerified.load();
+    m_memorySeenAt = m_memoryStart;
+    m_nextMemoryWatch = m_memoryStart + 1.0;
+    m_memorySummary = summary;
+}
+
+void StressRun::NoteInjectedFlip(RunPoll& poll) {
+    if (m_flipNoted || !m_injector || m_injector->Plan().kind != FaultKind::MemoryBit) return;
+    const std::shared_ptr<MemoryArena> arena = m_memtest->Arena();
+    if (arena == nullptr) return;
+    if (const InjectedFlip flip = arena->LastFlip(); flip.done) {
+        // Said before the error it causes, so that the user can compare the two.
+        m_flipNoted = true;
+        Note(poll, "FERROX_INJECT_FAULT: bit " + std::to_string(flip.bit) + " of the word at " + FormatAddress(flip.address) +
+                       " flipped, in a block written by processor " + std::to_string(flip.writer));
+    }
+}
+
+void StressRun::WatchMemoryLoad(RunPoll& poll) {
+    const double now = ElapsedSeconds();
+    if (!m_memorySummary.ran || now < m_nextMemoryWatch) return;
+    m_nextMemoryWatch = now + 1.0;
+    const std::uint64_t bytes = m_memtest->Totals().bytesVerified.load();
+    if (now > m_memorySeenAt) m_memorySummary.bytesPerSecond = static_cast<double>(bytes - m_memoryBytesSeen) / (now - m_memorySeenAt);
+    m_memoryBytesSeen = bytes;
+    m_memorySeenAt = now;
+    const std::shared_ptr<MemoryArena> arena = m_memtest->Arena();
+    if (arena == nullptr || m_memorySummary.kernel != LoadKernelKind::Memory || !m_safetyStop.empty()) return;
+
+    const MemoryStatus status = m_memoryStatus();
+    if (!status.known) return;
+    const std::uint64_t margin = MemoryMarginBytes(status);
+    const GuardOutcome outcome = arena->Guard(status.availableBytes, margin, kSmallestMemoryBuffer);
+    m_memorySummary.bufferBytes = arena->ActiveBytes();
+    const std::string fell = "available memory fell to " + FormatBytes(status.availableBytes) + " (Ferrox leaves " +
+                             FormatBytes(margin) + " to the system)";
+    if (outcome.action == GuardOutcome::Action::Shrunk) {
+        Note(poll, fell + ": the memory load's buffer shrinks from " + FormatBytes(outcome.fromBytes) + " to " +
+                       FormatBytes(outcome.toBytes));
+    } else if (outcome.action == GuardOutcome::Action::Stopped) {
+        m_safetyStop = fell + ": the memory load stopped, as its buffer cannot shrink below " + FormatBytes(kSmallestMemoryBuffer);
+        m_log.Write("limit: " + m_safetyStop);
+        poll.safetyStop = true;
+        // A safety limit like the temperature's: the verdict is STOPPED, with this reason.
+        if (m_limitReached.empty()) m_limitReached = m_safetyStop;
+        poll.limitReached = m_limitReached;
+        StopAllWorkers(static_cast<DWORD>(kStopBoundSeconds * 1000));
+    }
+}
+
 void StressRun::StartLoad() {
+    PrepareMemtest();
     unsigned requested = 1;
     if (m_settings.cycleSeconds > 0) {
         m_cycler = CoreCycler(AscendingProcessors(), m_settings.cycleSeconds, ElapsedSeconds());
@@ -329,6 +449,12 @@ void StressRun::ChangePinning(bool pin) {
     SetPinning(pin);
     if (!m_cycler.Active()) StartLoad();
     LogChange(before);
+}
+
+void StressRun::ChangeMemorySize(const MemorySizeRequest& request) {
+    m_settings.memory = request;
+    LoadKernelKind kind = LoadKernelKind::X87;
+    if (ChosenKernel(&kind) && kind == LoadKernelKind::Memory) StartLoad();
 }
 
 void StressRun::ChangeStopOnError(bool stop) {
@@ -441,6 +567,11 @@ void StressRun::TakeEvent(const WorkerEvent& event, RunPoll& poll) {
     error.obtained = event.obtained;
     error.faultName = event.faultName != nullptr ? event.faultName : "";
     error.faultAddress = event.faultAddress;
+    if (event.kind == WorkerEventKind::WordMismatch) {
+        error.kind = RunErrorKind::WordMismatch;
+        error.kernel = static_cast<LoadKernelKind>(event.kernel);
+        error.mismatch = event.mismatch;
+    }
     AddError(error, poll);
 }
 
@@ -478,6 +609,7 @@ RunPoll StressRun::Poll() {
     RunPoll poll;
     // Notes of setting changes since the last poll (workers the system would not start).
     for (std::string& note : TakeStartNotes()) poll.notes.push_back(std::move(note));
+    NoteInjectedFlip(poll);
     for (const auto& context : ContextsInUse()) {
         WorkerEvent event;
         while (context->report.events.Pop(&event)) TakeEvent(event, poll);
@@ -495,6 +627,9 @@ RunPoll StressRun::Poll() {
     TakeClockMeasurements();
     TrackLoadedShares(poll);
     CheckLimits(poll);
+    WatchMemoryLoad(poll);
+    for (std::string& note : m_laterNotes) poll.notes.push_back(std::move(note));
+    m_laterNotes.clear();
     // The monitor's history and throttling, once a second.
     if (m_monitor && ElapsedSeconds() >= m_nextMonitorSample) {
         m_monitor->Sample(ElapsedSeconds());
@@ -745,6 +880,19 @@ RunSummary StressRun::Summary() const {
         summary.loadSpells[m_currentSpell].seconds += summary.elapsedSeconds - m_spellStart;
     summary.logPath = m_log.Path();
     summary.logProblem = m_log.Problem();
+    summary.memory = m_memorySummary;
+    if (summary.memory.ran) {
+        const MemtestTotals& totals = m_memtest->Totals();
+        summary.memory.bytesVerified = totals.bytesVerified.load();
+        const double seconds = summary.elapsedSeconds - m_memoryStart;
+        summary.memory.meanBytesPerSecond =
+            seconds > 0.0 ? static_cast<double>(summary.memory.bytesVerified - m_memoryBytesAtStart) / seconds : 0.0;
+        summary.memory.blocksVerified = totals.blocksVerified.load();
+        if (summary.memory.blocksVerified > 0)
+            summary.memory.crossReadShare = static_cast<double>(totals.crossReads.load()) / static_cast<double>(summary.memory.blocksVerified);
+        if (const std::shared_ptr<MemoryArena> arena = m_memtest->Arena(); arena && summary.memory.kernel == LoadKernelKind::Memory)
+            summary.memory.sweeps = arena->Sweeps();
+    }
     if (m_monitor) {
         const MonitorHeadline headline = m_monitor->Headline();
         summary.hottestCelsius = headline.hottestCelsius;

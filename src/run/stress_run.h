@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "load/load_workers.h"
+#include "memtest/memtest_loads.h"
 #include "monitor/sysfs_root.h"
 #include "run/core_cycler.h"
 #include "run/run_log.h"
@@ -25,6 +26,7 @@ struct RunPoll {
     // Set when a safety limit was reached: why ("temperature limit 95 °C reached: Package id 0 at
     // 95.5 °C after 00:12:31"). The run must end now (EndRun with this reason).
     std::string limitReached;
+    bool safetyStop = false;         // a safety limit stopped the load (available memory ran low): end the run
 };
 
 class StressRun : public LoadWorkers {
@@ -51,6 +53,7 @@ public:
     void ChangePriority(PriorityChoice choice);
     void ChangeLoad(LoadChoice choice);        // restarts the workers
     void ChangePinning(bool pin);              // restarts the workers
+    void ChangeMemorySize(const MemorySizeRequest& request);  // restarts the memory load
     void ChangeStopOnError(bool stop);
     // A test plan's next phase: its load, thread count or core cycling, and variable load, with one
     // restart of the workers.
@@ -84,6 +87,12 @@ public:
     std::vector<std::string> TakeStartNotes();
     // What EndRun's last look found for the user (throttling that ended with the run), once.
     std::vector<std::string> TakeEndNotes();
+    // The cache and memory loads' state (the memory load's buffer, its kernels).
+    const MemtestLoads& Memtest() const { return *m_memtest; }
+    // Where the memory guard reads the available memory (tests simulate a shrinking machine).
+    void SetMemoryStatusSource(MemoryStatus (*source)()) { m_memoryStatus = source; }
+    // Why a safety limit stopped the run's load; empty while none did.
+    const std::string& SafetyStop() const { return m_safetyStop; }
 
 private:
     void StartLoad();
@@ -104,6 +113,13 @@ private:
     void ApplyPriority();
     // Closes the current spell of one load at one priority and opens the next.
     void NextSpell();
+    // The memory load's buffer or the cache load's sizes, for the kernel now chosen.
+    void PrepareMemtest();
+    // Once a second: the memory load's bandwidth, and its buffer kept within the available memory.
+    void WatchMemoryLoad(RunPoll& poll);
+    void NoteInjectedFlip(RunPoll& poll);
+    // A note for the user from outside a poll: logged now, given with the start notes or the next poll.
+    void NoteLater(const std::string& note);
     void Note(RunPoll& poll, const std::string& note);
     void TakeEvent(const WorkerEvent& event, RunPoll& poll);
     void AddError(RunError error, RunPoll& poll);
@@ -118,6 +134,19 @@ private:
     static WorkerResult WorkerResultOf(const WorkerContext& context);
 
     RunSettings m_settings;
+    std::shared_ptr<MemtestLoads> m_memtest = std::make_shared<MemtestLoads>();
+    MemoryStatus (*m_memoryStatus)() = ReadMemoryStatus;
+    std::vector<std::string> m_laterNotes;
+    MemoryLoadSummary m_memorySummary;   // the figures fixed when the load started, and the rates
+    double m_memoryStart = 0.0;          // run time the cache or memory load started
+    std::uint64_t m_memoryBytesAtStart = 0;
+    double m_nextMemoryWatch = 0.0;
+    std::uint64_t m_memoryBytesSeen = 0;
+    double m_memorySeenAt = 0.0;
+    bool m_lockWarned = false;
+    bool m_killPreferenceSet = false;
+    bool m_flipNoted = false;
+    std::string m_safetyStop;
     RunLog m_log;
     CoreCycler m_cycler;
     std::unique_ptr<FaultInjector> m_injector;

@@ -353,5 +353,5 @@ TEST_F(FrameInApp, TrayMenuChecksTheApplicationsSettings) {
                                  });
     ASSERT_TRUE(sawMenu);
     EXPECT_EQ(checked, (std::vector<std::string>{"&1 Thread", "&1 Minute", "Normal Priority", "&Widest Available",
-                                                 "&Pin Workers to Processors", "&Critical Point - 5 \u00b0C", "&Animated"}));
+                                                 "&70% of Available", "&Pin Workers to Processors", "&Critical Point - 5 \u00b0C", "&Animated"}));
 }

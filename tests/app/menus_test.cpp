@@ -45,7 +45,10 @@ std::vector<std::string> CycleAndLoadItems(const std::string& path) {
 std::vector<std::string> CheckedLoadItems(const std::string& path) {
     const std::string limit = path + "&Temperature Limit/";
     return {path + "Load/", path + "Load/&Built-in 40050", path + "Load/&AVX2/FMA 40051",
-            path + "Load/AVX-&512 40052", path + "Load/&Widest Available 40053",
+            path + "Load/AVX-&512 40052", path + "Load/&Widest Available 40053", path + "Load/-",
+            path + "Load/&Cache 40054", path + "Load/&Memory 40055", path + "Memory Size/",
+            path + "Memory Size/&10% of Available 40056", path + "Memory Size/&25% of Available 40057",
+            path + "Memory Size/&50% of Available 40058", path + "Memory Size/&70% of Available 40059",
             path + "&Pin Workers to Processors 40042", path + "Stop &Worker on Error 40043", limit,
             limit + "&Critical Point - 5 \u00b0C 40080", limit + "-", limit + "&80 \u00b0C 40081",
             limit + "8&5 \u00b0C 40082", limit + "&90 \u00b0C 40083", limit + "9&5 \u00b0C 40084", limit + "-",

@@ -169,6 +169,36 @@ TEST_F(PreparedApp, LoadItemsGreyWhatThisProcessorCannotRunAndAChangeRestartsThe
     EXPECT_EQ(worker->report.kernel.load(), static_cast<int>(LoadKernelKind::Fma));
 }
 
+// The Load menu's Cache and Memory items start those loads; the Memory Size items size the buffer
+// (on a machine made to show 1 GiB available, so the test's buffer stays small) and restart it.
+MemoryStatus OneGibibyteAvailable() { return MemoryStatus{true, 8ull << 30, 1ull << 30}; }
+
+TEST_F(PreparedApp, CacheAndMemoryItemsStartThoseLoadsAndMemorySizeItemsSizeTheBuffer) {
+    options.run.threads = 1;
+    Start();
+    app->SetMemoryStatusSource(OneGibibyteAvailable);
+    EXPECT_TRUE(ItemState(Frame(), kCmdMemory70Percent).IsChecked()) << "the default share";
+    Frame().SendCommand(kCmdMemory10Percent);
+    EXPECT_TRUE(ItemState(Frame(), kCmdMemory10Percent).IsChecked());
+    EXPECT_FALSE(ItemState(Frame(), kCmdMemory70Percent).IsChecked());
+    EXPECT_EQ(app->Memtest().Arena(), nullptr) << "no buffer before the memory load is chosen";
+    for (const auto& [id, kind] : {std::pair{kCmdLoadCache, LoadKernelKind::Cache}, std::pair{kCmdLoadMemory, LoadKernelKind::Memory}}) {
+        EXPECT_TRUE(ItemState(Frame(), id).IsEnabled()) << id;
+        Frame().SendCommand(id);
+        EXPECT_TRUE(ItemState(Frame(), id).IsChecked()) << id;
+        WorkerContext* worker = app->Context(0);
+        ASSERT_NE(worker, nullptr);
+        for (int wait = 0; wait < 500 && worker->report.passes.load() < 2; ++wait) ProcessEvents(10);
+        EXPECT_EQ(worker->report.kernel.load(), static_cast<int>(kind)) << id;
+        EXPECT_GE(worker->report.passes.load(), 2u) << id;
+    }
+    ASSERT_NE(app->Memtest().Arena(), nullptr);
+    EXPECT_EQ(app->Memtest().Arena()->Bytes(), (1ull << 30) / 10 / kBlockBytes * kBlockBytes);
+    Frame().SendCommand(kCmdMemory25Percent);
+    EXPECT_EQ(app->Memtest().Arena()->Bytes(), (1ull << 30) / 4) << "a new size restarts the memory load";
+    EXPECT_EQ(app->Summary().verdict, Verdict::Passed);
+}
+
 TEST_F(PreparedApp, HomePageWithoutABrowserSaysWhereItIs) {
     options.run.threads = 1;
     Start();

@@ -30,7 +30,14 @@ TEST(CommandLineOptions, RefusesBadValuesWithStatusOneNamingTheOptionAndTheAccep
         {{"--threads", "-1"}, "--threads"},
         {{"--threads=99999999999999999999"}, "--threads"},
         {{"--priority", "idle"}, "low, normal, high or realtime"},
-        {{"--load", "sse"}, "builtin, avx2, avx512 or widest"},
+        {{"--load", "sse"}, "builtin, avx2, avx512, widest, cache or memory"},
+        {{"--load", "memory", "--memory", "2X"}, "--memory takes a size such as 512M, 2G or 1.5T"},
+        {{"--load", "memory", "--memory", "2048"}, "not '2048'"},
+        {{"--load", "memory", "--memory", "0%"}, "above 0% and up to 100%"},
+        {{"--load", "memory", "--memory", "101%"}, "--memory"},
+        {{"--load", "memory", "--memory", "100000G"}, "--memory 100000.0 GiB does not fit"},
+        {{"--load", "memory", "--memory", "1M"}, "--memory 1 MiB is too small: the memory load needs at least 16 MiB"},
+        {{"--memory", "2G"}, "--memory sizes the memory load's buffer: give it with --load memory"},
         {{"--cycle", "0"}, "--cycle takes whole seconds"},
         {{"--cycle", "1.5"}, "--cycle"},
         {{"--cycle", "10", "--threads", "2"}, "cannot be given with --threads"},
@@ -106,6 +113,24 @@ TEST(CommandLineOptions, AcceptedOptionsSetTheStartState) {
     EXPECT_EQ(line.run.maxCelsius, kNoLimit);
     EXPECT_NE(Parse({"-V"}, &line).output.find("ferrox "), std::string::npos);
     EXPECT_NE(Parse({"-h"}, &line).output.find("--max-temperature"), std::string::npos);
+    // The cache and memory loads, and the memory load's size with its unit or as a share.
+    const struct {
+        std::vector<std::string> arguments;
+        LoadChoice load;
+        MemorySizeRequest memory;
+    } loads[] = {
+        {{"--load", "cache"}, LoadChoice::Cache, {}},
+        {{"--load", "memory"}, LoadChoice::Memory, {}},
+        {{"--load", "memory", "--memory", "64M"}, LoadChoice::Memory, {MemorySizeRequest::Kind::Bytes, 64ull << 20, 0.0}},
+        {{"--load=memory", "--memory=10%"}, LoadChoice::Memory, {MemorySizeRequest::Kind::Percent, 0, 10.0}},
+    };
+    for (const auto& entry : loads) {
+        line = CommandLine{};
+        outcome = Parse(entry.arguments, &line);
+        ASSERT_TRUE(outcome.proceed) << entry.arguments.back() << ": " << outcome.message;
+        EXPECT_EQ(line.run.load, entry.load) << entry.arguments.back();
+        EXPECT_EQ(line.run.memory, entry.memory) << entry.arguments.back();
+    }
 
     line = CommandLine{};
     ASSERT_TRUE(Parse({}, &line).proceed);

@@ -52,7 +52,7 @@ refuse() {  # WHAT TEXT-ON-STDERR ARGUMENTS...
     [ -s "$work/out" ] && fail "$what: printed $(cat "$work/out")"
 }
 printf '{"phases": [{"duration": "1m", "load": "sse"}]}' >"$work/load.json"
-refuse "a wrong load" "load.json: phases[0].load: must be widest, avx512, avx2 or builtin" --plan "$work/load.json"
+refuse "a wrong load" "load.json: phases[0].load: must be widest, avx512, avx2, builtin, cache or memory" --plan "$work/load.json"
 printf '{"phases": [\n  {"duration": "1m"\n]}' >"$work/syntax.json"
 refuse "a JSON mistake" "syntax.json: line 3" --plan "$work/syntax.json"
 refuse "no such plan" "nowhere.json" --plan "$work/nowhere.json"

@@ -76,4 +76,60 @@ TEST(StatusLine, CarriesTheCountsAndNamesFailingProcessors) {
     EXPECT_EQ(SummaryText(summary, "its duration ended"), "PASSED after 00:01:05 (its duration ended): 480 checks passed, 0 errors");
 }
 
+// A memory load's run: its part of the report, its errors' own fields and its status line.
+TEST(RunReport, TheMemoryLoadsPartAndItsErrors) {
+    RunSummary summary = OneFailingProcessor();
+    summary.memory.ran = true;
+    summary.memory.kernel = LoadKernelKind::Memory;
+    summary.memory.bufferBytes = summary.memory.startBytes = 64ull << 20;
+    summary.memory.marginBytes = 512ull << 20;
+    summary.memory.hugePages = true;
+    summary.memory.locked = false;
+    summary.memory.path = "AVX-512";
+    summary.memory.bytesPerSecond = 12.34e9;
+    summary.memory.meanBytesPerSecond = 11.96e9;
+    summary.memory.bytesVerified = 40960ull * 65536;
+    summary.memory.blocksVerified = 40960;
+    summary.memory.sweeps = 40.0;
+    summary.memory.crossReadShare = 0.5;
+    RunError error;
+    error.kind = RunErrorKind::WordMismatch;
+    error.kernel = LoadKernelKind::Memory;
+    error.processor = 1;
+    error.expected = 0x5555555555555555ull;
+    error.obtained = 0x5555555555575555ull;
+    error.mismatch.address = 0x7f0012345678ull;
+    error.mismatch.physicalAddress = 0x2d6b6c500ull;
+    error.mismatch.writer = 0;
+    error.mismatch.reader = 1;
+    error.mismatch.wrongWords = 1;
+    summary.errorList = {error};
+    const std::string report = FormatJson(BuildRunReport(summary, RunSettings{}, ReportTimes{}, 2.4e9), true);
+    for (const char* field :
+         {"\"memory\":{\"block_bytes\":262144", "\"load\":\"memory\"", "\"path\":\"AVX-512\"", "\"gb_per_second\":12", "\"last_second_gb_per_second\":12.3",
+          "\"buffer_bytes\":67108864", "\"margin_bytes\":536870912", "\"huge_pages\":true", "\"locked\":false",
+          "\"verified_blocks\":40960", "\"sweeps\":40", "\"read_by_another_processor\":0.5", "\"checksum\":\"crc32c\"",
+          "\"kind\":\"memory mismatch\"", "\"address\":\"0x7f0012345678\"", "\"physical_address\":\"0x2d6b6c500\"",
+          "\"bits\":[17]", "\"writer_processor\":0", "\"reader_processor\":1", "\"expected\":\"5555555555555555\"",
+          "\"obtained\":\"5555555555575555\""}) {
+        EXPECT_NE(report.find(field), std::string::npos) << field << " in " << report;
+    }
+    const std::string text = StatusText(summary, 2.4e9);
+    EXPECT_NE(text.find(", memory 12.3 GB/s, 40960 blocks verified"), std::string::npos) << text;
+    EXPECT_NE(DescribeError(error).find("memory load: the word at 0x7f0012345678 (physical 0x2d6b6c500) differs in bit 17: "
+                                        "expected 5555555555555555, obtained 5555555555575555; written by processor 0, read by processor 1"),
+              std::string::npos)
+        << DescribeError(error);
+    // No memory load: no such part.
+    EXPECT_EQ(FormatJson(BuildRunReport(OneFailingProcessor(), RunSettings{}, ReportTimes{}, 2.4e9), true).find("\"memory\":{"),
+              std::string::npos);
+}
+
+TEST(RunText, DifferingBitsAreListed) {
+    EXPECT_EQ(DifferingBitsText(0, 1), "bit 0");
+    EXPECT_EQ(DifferingBitsText(0, (1ull << 3) | (1ull << 17) | (1ull << 63)), "bits 3, 17 and 63");
+    EXPECT_EQ(DifferingBitsText(5, 5), "no bit");
+    EXPECT_EQ(FormatBandwidth(12.34e9), "12.3 GB/s");
+}
+
 }  // namespace

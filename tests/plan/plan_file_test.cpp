@@ -95,7 +95,7 @@ TEST(PlanFile, EachMistakeIsNamedWithItsPlace) {
         {R"({"phases": [{"load": "avx2"}]})", "phases[0]: has no duration"},
         {R"({"phases": [{"duration": "10x"}]})", "phases[0].duration: must be a time"},
         {R"({"phases": [{"duration": 1.5}]})", "phases[0].duration"},
-        {R"({"phases": [{"duration": "1m", "load": "sse"}]})", "phases[0].load: must be widest, avx512, avx2 or builtin"},
+        {R"({"phases": [{"duration": "1m", "load": "sse"}]})", "phases[0].load: must be widest, avx512, avx2, builtin, cache or memory"},
         {R"({"phases": [{"duration": "1m", "threads": 0}]})", "phases[0].threads: must be a whole number from 1 to 1024"},
         {R"({"phases": [{"duration": "1m", "threads": 2.5}]})", "phases[0].threads"},
         {R"({"phases": [{"duration": "1m", "threads": "all"}]})", "phases[0].threads"},

@@ -59,3 +59,19 @@ report="$WINEPREFIX/drive_c/failed.json"
 [ "$(field "$report" failing_processors)" = "[1]" ] || fail "failing processors $(field "$report" failing_processors)"
 grep -q 'Errors on processor 1' "$work/out.txt" || fail "the status lines do not name processor 1"
 echo "faulty run: exit 2, verdict failed on processor 1"
+
+# The memory load through the Win32 backend (VirtualAlloc, GlobalMemoryStatusEx): a clean run over
+# 64 MiB passes with its bandwidth, and a flipped bit in its buffer is found with its address.
+run --headless --load memory --memory 64M --threads 2 --duration 3s --report 'C:\memory.json'
+status=$?
+[ "$status" -eq 0 ] || fail "a memory load run exited with $status, not 0"
+report="$WINEPREFIX/drive_c/memory.json"
+python3 -c 'import json, sys; m = json.load(open(sys.argv[1]))["memory"]; sys.exit(not (m["verified_blocks"] > 256 and m["gb_per_second"] > 0))' \
+    "$report" || fail "no verified blocks or bandwidth in the memory load's report"
+FERROX_INJECT_FAULT=cpu=1,after=2,kind=memory,bit=17 run --headless --load memory --memory 64M --threads 2 --duration 3s
+status=$?
+[ "$status" -eq 2 ] || fail "a memory load run with a flipped bit exited with $status, not 2"
+flipped=$(grep -o 'bit 17 of the word at 0x[0-9a-f]*' "$work/err.txt" | grep -o '0x[0-9a-f]*$')
+[ -n "$flipped" ] && grep -q "memory load: the word at $flipped .*differs in bit 17" "$work/err.txt" ||
+    fail "the flipped word was not named"
+echo "memory load: clean run passed, flipped bit 17 found at $flipped"
