@@ -8,20 +8,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-
-# report FILE PYTHON-EXPRESSION...: each expression (over r, the report) must hold.
-report() {
-    local file=$1; shift
-    python3 - "$file" "$@" <<'PY' || failed=1
-import json, sys
-r = json.load(open(sys.argv[1]))
-for check in sys.argv[2:]:
-    if not eval(check):
-        print("FAIL: report " + sys.argv[1] + ": " + check + " does not hold"); sys.exit(1)
-PY
-}
+# shellcheck source=tests/cli/report_checks.sh
+. "$(dirname "$0")/report_checks.sh"
 
 # A clean run: status 0, a status line a second, the verdict, a complete report.
 "$ferrox" --headless --threads 2 --duration 3s --report "$work/clean.json" >"$work/out" 2>"$work/err"

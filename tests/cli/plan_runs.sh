@@ -9,8 +9,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM FERROX_INJECT_FAULT
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
+# shellcheck source=tests/cli/report_checks.sh
+. "$(dirname "$0")/report_checks.sh"
 
 cat >"$work/short.json" <<'PLAN'
 {"name": "short", "phases": [

@@ -12,21 +12,9 @@ chmod 755 "$work"
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
+# shellcheck source=tests/cli/report_checks.sh
+. "$(dirname "$0")/report_checks.sh"
 skip() { echo "skipped: $*"; }
-
-# report FILE PYTHON-EXPRESSION...: each expression (over r, the report) must hold.
-report() {
-    local file=$1; shift
-    python3 - "$file" "$@" <<'PY' || failed=1
-import json, sys
-r = json.load(open(sys.argv[1]))
-for check in sys.argv[2:]:
-    if not eval(check):
-        print("FAIL: report " + sys.argv[1] + ": " + check + " does not hold"); sys.exit(1)
-PY
-}
 
 other_user=
 if [ "$(id -u)" -eq 0 ] && command -v runuser >/dev/null && runuser -u nobody -- true 2>/dev/null; then

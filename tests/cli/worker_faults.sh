@@ -12,20 +12,8 @@ chmod 755 "$work"
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM FERROX_INJECT_FAULT
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-
-# report FILE PYTHON-EXPRESSION...: each expression (over r, the report) must hold.
-report() {
-    local file=$1; shift
-    python3 - "$file" "$@" <<'PY' || failed=1
-import json, sys
-r = json.load(open(sys.argv[1]))
-for check in sys.argv[2:]:
-    if not eval(check):
-        print("FAIL: report " + sys.argv[1] + ": " + check + " does not hold"); sys.exit(1)
-PY
-}
+# shellcheck source=tests/cli/report_checks.sh
+. "$(dirname "$0")/report_checks.sh"
 
 processors=$(nproc)
 faulty=$((processors > 1 ? 1 : 0))

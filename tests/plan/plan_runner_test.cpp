@@ -13,23 +13,10 @@
 #include "platform/clock.h"
 #include "platform/processors.h"
 #include "platform/thread.h"
+#include "test_environment.h"
 
 namespace {
 
-void SetVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-void UnsetVariable(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");
-#else
-    unsetenv(name);
-#endif
-}
 
 PlanPhase Phase(const char* name, double seconds) {
     PlanPhase phase;

@@ -16,23 +16,10 @@
 #include "platform/processors.h"
 #include "run/run_text.h"
 #include "run/stress_run.h"
+#include "test_environment.h"
 
 namespace {
 
-void SetVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-void UnsetVariable(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");
-#else
-    unsetenv(name);
-#endif
-}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);

@@ -21,24 +21,10 @@
 #include "run/core_cycler.h"
 #include "monitor/throttle_episodes.h"
 #include "run/run_text.h"
+#include "test_environment.h"
 
 namespace {
 
-// The environment the way both C libraries allow (Windows' has no setenv).
-void SetVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-void UnsetVariable(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");  // an empty value removes it
-#else
-    unsetenv(name);
-#endif
-}
 
 std::string NewTemporaryDirectory() {
     std::random_device random;
