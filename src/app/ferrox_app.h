@@ -11,6 +11,7 @@
 #include "run/stress_run.h"
 
 class CFerroxFrame;
+class MetricsFile;
 
 // How the window starts: the run's settings (by default Automatic and Normal) and the window's own.
 struct StartOptions {
@@ -18,6 +19,7 @@ struct StartOptions {
     bool animated = true;
     bool minimized = false;   // start in the tray
     bool closeAtEnd = false;  // close the window when the run's duration ends
+    MetricsFile* metrics = nullptr;  // --metrics: the window's timer writes it
 };
 
 class CFerroxApp : public CWinApp, public StressRun {

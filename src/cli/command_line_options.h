@@ -14,6 +14,7 @@ struct CommandLine {
     bool minimized = false;    // start in the tray (window only)
     bool closeAtEnd = false;   // close the window when --duration ends (window only)
     std::string reportPath;    // empty: no report; "-": stdout
+    std::string metricsPath;   // empty: no metrics file (Prometheus text format, rewritten every 5 s)
 };
 
 struct ParseOutcome {

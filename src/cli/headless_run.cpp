@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "cli/exit_status.h"
+#include "cli/metrics_file.h"
 #include "cli/report_output.h"
 #include "cli/status_line.h"
 #include "load/seconds_clock.h"
@@ -35,6 +36,8 @@ int RunHeadless(const CommandLine& line) {
         return kExitCannotStart;
     }
     const double timeStampHz = static_cast<double>(MeasureClockHz());
+    MetricsFile metrics(line.metricsPath);
+    const bool metricsWanted = !line.metricsPath.empty();
     double nextStatus = 1.0;
     bool reachedEnd = false;  // a signal or a closed output before the duration makes it incomplete
     for (;;) {
@@ -44,6 +47,7 @@ int RunHeadless(const CommandLine& line) {
         }
         const RunPoll poll = run.Poll();
         for (const std::string& note : poll.notes) Warn(note);
+        if (metricsWanted) metrics.Update(run);
         for (const RunError& error : poll.newErrors) ReportError(error);
         if (line.run.stopOnError && !poll.newErrors.empty()) {
             times.endReason = "the first error (--stop-on-error)";
@@ -74,6 +78,7 @@ int RunHeadless(const CommandLine& line) {
     times.end = std::time(nullptr);
     const RunSummary summary = run.Summary();
     int status = ExitStatusFor(summary.verdict);
+    if (metricsWanted && !metrics.Finish(summary, &run.Log())) status = kExitReportNotWritten;
     // A report file first, so the summary can give the status its writing decided; a report on
     // stdout comes after the summary.
     const bool reportToStdout = line.reportPath == "-";
