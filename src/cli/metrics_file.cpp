@@ -168,7 +168,7 @@ std::string FormatMetrics(const RunSummary& summary, const MetricsContext& conte
     out.Family("ferrox_processor_checks_total", "counter", "Checks that passed on this processor.", checks);
     out.Family("ferrox_processor_errors_total", "counter", "Errors attributed to this processor.", errors);
     out.Family("ferrox_processor_loaded_ratio", "gauge",
-               "Processor time the workers spent loading this processor over the run time it was meant to be loaded (0 to 1).",
+               "Processor time the workers spent loading this processor over the run time it was meant to be loaded (1: all of it).",
                shares);
     out.Family("ferrox_processor_effective_clock_hertz", "gauge", "The clock this processor last held under the load.", clocks);
 
