@@ -116,6 +116,7 @@ int CFerroxApp::InitInstance() {
     m_frame->MoveWindow(topLeft.x, topLeft.y, rect.Width(), rect.Height(), true);
     m_frame->SetAnimated(m_startOptions.animated);
     m_frame->SetCloseAtEnd(m_startOptions.closeAtEnd);
+    m_frame->SetMetricsFile(m_startOptions.metrics);
     if (m_startOptions.minimized) {
         if (!m_frame->HideToTray())
             WriteWarning("no tray to start in (no tray host runs): the window starts minimised to the task bar instead");

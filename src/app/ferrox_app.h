@@ -14,6 +14,7 @@
 #include "run/stress_run.h"
 
 class CFerroxFrame;
+class MetricsFile;
 
 // How the window starts: the run's settings (by default Automatic and Normal) and the window's own.
 struct StartOptions {
@@ -22,6 +23,7 @@ struct StartOptions {
     bool minimized = false;   // start in the tray
     bool closeAtEnd = false;  // close the window when the run's duration ends
     std::optional<TestPlan> plan;  // a test plan to run from the start
+    MetricsFile* metrics = nullptr;  // --metrics: the window's timer writes it
 };
 
 class CFerroxApp : public CWinApp, public StressRun {

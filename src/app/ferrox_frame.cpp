@@ -7,6 +7,7 @@
 #include "app/home_page.h"
 #include "app/monitor_view.h"
 #include "app/results_view.h"
+#include "cli/metrics_file.h"
 #include "display/paint_time_step.h"
 #include "display/stretch_bitmap.h"
 #include "platform/menu.h"
@@ -193,6 +194,8 @@ void CFerroxFrame::PollRun() {
             ShowVerdict();
         }
     }
+    // Every few seconds, and the final figures as soon as the run has ended.
+    if (m_metrics != nullptr) m_metrics->Update(*m_run);
 }
 
 void CFerroxFrame::ShowVerdict() {

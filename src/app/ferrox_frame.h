@@ -14,6 +14,7 @@
 #include "platform/table_window.h"
 #include "platform/tool_tip.h"
 
+class MetricsFile;
 class StressRun;
 
 inline constexpr unsigned kRefreshTimerId = 57728;
@@ -43,6 +44,8 @@ public:
     // by every timer tick.
     void PollRun();
     void SetCloseAtEnd(bool close) { m_closeAtEnd = close; }
+    // The file PollRun keeps the run's figures in (--metrics); null: none.
+    void SetMetricsFile(MetricsFile* metrics) { m_metrics = metrics; }
     // Shows (or raises) the Results window.
     void ShowResults();
     const CTableWindow& ResultsWindow() const { return m_results; }
@@ -88,6 +91,7 @@ private:
     FrameClock m_clock;
     StressRun* m_run;
     bool m_closeAtEnd = false;
+    MetricsFile* m_metrics = nullptr;
     bool m_trayShown = false;  // a tray host shows the icon
     std::string m_toolTipText;
     CTableWindow m_results;

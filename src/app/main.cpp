@@ -10,12 +10,14 @@
 #include "cli/command_line_options.h"
 #include "cli/exit_status.h"
 #include "cli/headless_run.h"
+#include "cli/metrics_file.h"
 #include "cli/report_output.h"
 #include "load/seconds_clock.h"
 #include "load/load_kernel.h"
 #include "plan/test_plan.h"
 #include "platform/console.h"
 #include "platform/processors.h"
+#include "platform/files.h"
 #include "platform/system_info.h"
 #include "run/console_lines.h"
 
@@ -49,14 +51,25 @@ int main(int argc, char** argv) {
         WriteWarning("--report cannot be written: " + reason);
         return kExitUsage;
     }
+    if (!line.metricsPath.empty() && !CanWriteFile(line.metricsPath, &reason)) {
+        WriteWarning("--metrics cannot be written: " + reason);
+        return kExitUsage;
+    }
     // An earlier report must not pass for this run's if this one cannot be written at the end.
     if (!line.reportPath.empty() && !RemoveOldReport(line.reportPath, &reason)) {
         WriteWarning("--report: the earlier report cannot be removed: " + reason);
         return kExitUsage;
     }
+    // Nor an earlier run's figures, should this run's first write fail.
+    if (!line.metricsPath.empty() && !RemoveFile(line.metricsPath, &reason)) {
+        WriteWarning("--metrics: the earlier metrics file cannot be removed: " + reason);
+        return kExitUsage;
+    }
     if (line.headless) return RunHeadless(line, plan ? &*plan : nullptr);
 
+    MetricsFile metrics(line.metricsPath);
     theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized, line.closeAtEnd, plan};
+    if (!line.metricsPath.empty()) theApp.m_startOptions.metrics = &metrics;
     ReportTimes times;
     times.start = std::time(nullptr);
     int status = AfxWinMain(argc, argv, FerroxResources(),
@@ -70,6 +83,7 @@ int main(int argc, char** argv) {
                             theApp.Monitor(), &theApp.Log(), false, planResult ? &*planResult : nullptr))
             status = kExitReportNotWritten;
     }
+    if (!line.metricsPath.empty() && theApp.Ended() && !metrics.Finish(theApp)) status = kExitReportNotWritten;
     if (theApp.AbandonedWorkers() > 0) {
         // A stuck worker never returns, and the application object it reads must outlive it: end
         // the process here, with the report written.

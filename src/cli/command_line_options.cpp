@@ -56,6 +56,7 @@ const std::vector<CommandLineOption>& Options() {
         {"headless", "", "No window and no display: one status line per second on stdout."},
         {"json", "", "Headless status lines as JSON objects."},
         {"report", "FILE", "Write a JSON report to FILE at the end (- for stdout)."},
+        {"metrics", "FILE", "Write the run's figures to FILE every 5 s and at the end, in Prometheus' text format (for node_exporter's textfile collector)."},
         {"help", "", "Show this help and exit.", "h"},
         {"version", "", "Show Ferrox's version and exit.", "V"},
     };
@@ -67,7 +68,8 @@ constexpr const char* kExitStatusHelp =
     "1 usage error; 2 FAILED, errors were detected (wrong results, a worker that crashed or stopped responding);\n"
     "3 Ferrox could not start (for example no display without --headless); 4 INCOMPLETE, no error but not every\n"
     "worker started, a processor completed no check, or the run was stopped before its duration; 5 STOPPED by a\n"
-    "safety limit; 6 the report could not be written (whatever the verdict; no report is left at its path);\n"
+    "safety limit; 6 the report, or the metrics file at the end, could not be written (whatever the verdict; no\n"
+    "report is left at its path);\n"
     "7 NO ERRORS SEEN, a classic mix ran, whose own arithmetic is not checked.\n";
 
 ParseOutcome Usage(const std::string& message) {
@@ -229,6 +231,12 @@ ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThr
     if (given("report")) {
         result.reportPath = value("report");
         if (result.reportPath.empty()) return Usage("--report needs a file name, or - for stdout");
+    }
+    if (given("metrics")) {
+        result.metricsPath = value("metrics");
+        if (result.metricsPath.empty() || result.metricsPath == "-")
+            return Usage("--metrics needs a file name (a file that is replaced every 5 s, not stdout)");
+        if (result.metricsPath == result.reportPath) return Usage("--metrics and --report name the same file");
     }
     if (line != nullptr) *line = result;
     outcome.proceed = true;

@@ -15,6 +15,7 @@ struct CommandLine {
     bool closeAtEnd = false;   // close the window when --duration ends (window only)
     std::string reportPath;    // empty: no report; "-": stdout
     std::string plan;          // --plan: quick, standard, thorough or a plan file; empty: none
+    std::string metricsPath;   // empty: no metrics file (Prometheus text format, rewritten every 5 s)
 };
 
 struct ParseOutcome {

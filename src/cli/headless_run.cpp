@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/exit_status.h"
+#include "cli/metrics_file.h"
 #include "cli/report_output.h"
 #include "cli/status_line.h"
 #include "load/seconds_clock.h"
@@ -40,6 +41,8 @@ int RunHeadless(const CommandLine& line, const TestPlan* plan) {
         return kExitCannotStart;
     }
     const double timeStampHz = static_cast<double>(MeasureClockHz());
+    MetricsFile metrics(line.metricsPath);
+    const bool metricsWanted = !line.metricsPath.empty();
     double nextStatus = 1.0;
     bool reachedEnd = false;  // a signal or a closed output before the duration makes it incomplete
     for (;;) {
@@ -49,6 +52,7 @@ int RunHeadless(const CommandLine& line, const TestPlan* plan) {
         }
         const RunPoll poll = run.Poll();
         for (const std::string& note : poll.notes) Warn(note);
+        if (metricsWanted) metrics.Update(run);
         for (const RunError& error : poll.newErrors) ReportError(error);
         if (!poll.limitReached.empty()) {
             Warn(poll.limitReached);
@@ -88,6 +92,7 @@ int RunHeadless(const CommandLine& line, const TestPlan* plan) {
     int status = ExitStatusFor(summary.verdict);
     const std::optional<PlanResult> planResult =
         planRunner ? std::optional<PlanResult>(planRunner->Result(summary)) : std::nullopt;
+    if (metricsWanted && !metrics.Finish(summary, &run.Log())) status = kExitReportNotWritten;
     // A report file first, so the summary can give the status its writing decided; a report on
     // stdout comes after the summary.
     const bool reportToStdout = line.reportPath == "-";

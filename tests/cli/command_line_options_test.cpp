@@ -49,6 +49,9 @@ TEST(CommandLineOptions, RefusesBadValuesWithStatusOneNamingTheOptionAndTheAccep
         {{"--headless", "--minimized"}, "--minimized"},
         {{"--json"}, "--json changes the headless status lines"},
         {{"--report="}, "--report needs a file name"},
+        {{"--metrics="}, "--metrics needs a file name"},
+        {{"--metrics", "-"}, "not stdout"},
+        {{"--metrics", "r.json", "--report", "r.json"}, "--metrics and --report name the same file"},
         {{"--threads", "2", "--threads", "3"}, "--threads is given more than once"},
         {{"--colour"}, "unknown option '--colour'"},
         {{"-x"}, "unknown option '-x'"},
@@ -76,7 +79,8 @@ TEST(CommandLineOptions, RefusesBadValuesWithStatusOneNamingTheOptionAndTheAccep
 TEST(CommandLineOptions, AcceptedOptionsSetTheStartState) {
     CommandLine line;
     ParseOutcome outcome = Parse({"--threads=3", "--priority", "high", "--load", "avx2", "--no-pin", "--stop-on-error",
-                                  "--duration", "1h30m", "--no-animation", "--minimized", "--report", "out.json"},
+                                  "--duration", "1h30m", "--no-animation", "--minimized", "--report", "out.json",
+                                  "--metrics", "/var/lib/node_exporter/textfile_collector/ferrox.prom"},
                                  &line);
     ASSERT_TRUE(outcome.proceed) << outcome.message;
     EXPECT_EQ(line.run.threads, 3u);
@@ -89,6 +93,7 @@ TEST(CommandLineOptions, AcceptedOptionsSetTheStartState) {
     EXPECT_TRUE(line.minimized);
     EXPECT_FALSE(line.headless);
     EXPECT_EQ(line.reportPath, "out.json");
+    EXPECT_EQ(line.metricsPath, "/var/lib/node_exporter/textfile_collector/ferrox.prom");
 
     line = CommandLine{};
     outcome = Parse({"--headless", "--json", "--cycle", "30", "--threads", "auto", "--report", "-"}, &line);
@@ -138,6 +143,7 @@ TEST(CommandLineOptions, AcceptedOptionsSetTheStartState) {
     EXPECT_EQ(line.run.load, LoadChoice::Widest) << "a self-checked load unless the classic mixes are asked for";
     EXPECT_TRUE(line.animated && line.run.pin);
     EXPECT_EQ(line.run.durationSeconds, 0.0);
+    EXPECT_EQ(line.metricsPath, "") << "no metrics file unless asked";
 }
 
 TEST(CommandLineOptions, HelpAndVersionPrintAndStopWithStatusZero) {
