@@ -5,7 +5,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 
 #include "platform/priority.h"
 #include "platform/thread.h"
@@ -62,8 +65,35 @@ void Finish(Worker& worker, CWinThread* thread) {
     delete thread;
 }
 
-// Table-driven over the two kinds of worker: a pure spin, and one inside the platform layer half
-// of the time (which SuspendThread must never leave stopped there).
+// Runs calls of the suspender while the worker is stopped. Should they wait for something the
+// stopped worker holds, a watchdog resumes the worker after ten seconds, so that the test fails
+// instead of hanging. True when the calls returned by themselves.
+template <typename Calls>
+bool ReturnWhileStopped(HANDLE worker, Calls calls) {
+    std::mutex mutex;
+    std::condition_variable finishedChanged;
+    bool finished = false;
+    bool rescued = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!finishedChanged.wait_for(lock, std::chrono::seconds(10), [&] { return finished; })) {
+            rescued = true;
+            ResumeThread(worker);
+        }
+    });
+    calls();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finished = true;
+    }
+    finishedChanged.notify_one();
+    watchdog.join();
+    return !rescued;
+}
+
+// Table-driven over the two kinds of worker: a pure spin, and one inside the platform layer nearly
+// all of the time, in Windows calls that take the platform's locks (SuspendThread must never leave
+// it stopped there).
 TEST(Win32ThreadTest, SuspendThreadReturnsOnlyOnceTheWorkerHasStopped) {
     for (bool callPlatform : {false, true}) {
         SCOPED_TRACE(callPlatform ? "worker calling the platform layer" : "spinning worker");
@@ -76,8 +106,14 @@ TEST(Win32ThreadTest, SuspendThreadReturnsOnlyOnceTheWorkerHasStopped) {
             ASSERT_EQ(SuspendThread(thread->m_hThread), 0u);
             const std::uint64_t stoppedAt = worker.progress.load();
             // The suspender can still use what the worker uses: no lock is held by a stopped worker.
-            EXPECT_TRUE(PostThreadMessage(thread->m_nThreadID, kPing, 0, 0));
-            EXPECT_TRUE(SetThreadPriority(thread->m_hThread, THREAD_PRIORITY_NORMAL));
+            const bool returned = ReturnWhileStopped(thread->m_hThread, [&] {
+                EXPECT_TRUE(PostThreadMessage(thread->m_nThreadID, kPing, 0, 0));
+                EXPECT_TRUE(SetThreadPriority(thread->m_hThread, THREAD_PRIORITY_NORMAL));
+            });
+            if (!returned) {
+                Finish(worker, thread);
+                FAIL() << "round " << round << ": the suspender waited for a lock the stopped worker held";
+            }
             Sleep(5);
             ASSERT_EQ(worker.progress.load(), stoppedAt) << "round " << round;
             EXPECT_EQ(SuspendThread(thread->m_hThread), 1u);  // counts nest

@@ -105,6 +105,8 @@ Win32DWORD WINAPI ThreadStart(LPVOID argument) {
 
 ThreadRecord::~ThreadRecord() {
     if (native != nullptr) CloseHandle(native);
+    if (parked != nullptr) CloseHandle(parked);
+    if (released != nullptr) CloseHandle(released);
 }
 
 ThreadRef FindThreadByHandle(HANDLE handle) {
@@ -133,7 +135,13 @@ SuspendDeferral::SuspendDeferral() : m_record(t_record) {
 }
 
 SuspendDeferral::~SuspendDeferral() {
-    if (m_record != nullptr) m_record->platformDepth.fetch_sub(1);
+    if (m_record == nullptr) return;
+    if (m_record->platformDepth.fetch_sub(1) == 1 && m_record->stopWanted.exchange(false)) {
+        // Out of the platform layer, every lock of it let go (the guards of a platform call end
+        // before its deferral), and a suspender waiting: it stops the thread here.
+        SetEvent(m_record->parked);
+        WaitForNativeObject(m_record->released, kNativeInfinite);
+    }
 }
 
 CWinThread::CWinThread(AFX_THREADPROC proc, LPVOID param) : m_pfnThreadProc(proc), m_pThreadParams(param) {}
@@ -177,6 +185,9 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT
     t_startFailure.clear();
     if (proc == nullptr) return nullptr;
     auto record = std::make_shared<ThreadRecord>();
+    record->parked = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    record->released = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (record->parked == nullptr || record->released == nullptr) return nullptr;  // the record closes them
     int unusedValue = 0;
     record->threadPriority =
         MapPriorityToNice(NORMAL_PRIORITY_CLASS, priority, &unusedValue) ? priority : THREAD_PRIORITY_NORMAL;

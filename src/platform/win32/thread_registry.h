@@ -25,6 +25,15 @@ struct ThreadRecord {
     // be inside a Windows call that does). Written by the thread itself, read by SuspendThread.
     std::atomic<int> platformDepth{0};
 
+    // The stop that waits for the thread to leave the platform layer (thread_suspend.cpp): a
+    // suspender that found the thread inside sets stopWanted and lets it run on; the thread,
+    // once out, sets `parked` and waits for `released`, which the suspender sets once it has
+    // stopped the thread there. Both events reset themselves.
+    std::mutex suspendLock;              // one suspender of this thread at a time
+    std::atomic<bool> stopWanted{false};
+    void* parked = nullptr;              // event (HANDLE)
+    void* released = nullptr;            // event (HANDLE)
+
     ThreadRecord() = default;
     ThreadRecord(const ThreadRecord&) = delete;
     ThreadRecord& operator=(const ThreadRecord&) = delete;
@@ -50,7 +59,8 @@ ThreadRef FindLiveThread(DWORD id);
 ThreadRecord* CurrentThreadRecordOrNull();
 
 // Marks the calling thread as inside the platform layer for as long as it lives, so that
-// SuspendThread never leaves the thread stopped while it holds a lock others need.
+// SuspendThread never leaves the thread stopped while it holds a lock others need: a stop asked
+// for meanwhile happens as the outermost one ends.
 class SuspendDeferral {
 public:
     SuspendDeferral();

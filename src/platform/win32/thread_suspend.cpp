@@ -9,14 +9,18 @@ namespace {
 
 constexpr DWORD kFailed = 0xFFFFFFFFu;
 
-// A thread stopped inside the platform layer may hold a lock the suspender (or whoever it waits
-// for) needs: it is let go and stopped again a moment later, for at most this long.
-constexpr ULONGLONG kSafeStopMilliseconds = 2000;
-
 FILETIME FromNative(const Win32FILETIME& time) { return FILETIME{time.dwLowDateTime, time.dwHighDateTime}; }
 
 }  // namespace
 
+// A thread is stopped at once, wherever it is, unless it is inside the platform layer, where it
+// may hold a lock the suspender (or whoever the suspender waits for) needs. Stopping it again and
+// again until it happens to be outside does not work for a thread that is inside nearly all the
+// time: under Wine the suspend signal is blocked during Wine's server calls and otherwise taken
+// as the system call ends, so such a thread is caught inside almost every time. It is let go
+// instead and stops itself as it leaves the platform layer (SuspendDeferral), where the
+// suspender stops it for good. No platform call blocks for long, and no stopped thread holds a
+// platform lock, so it gets there.
 DWORD SuspendThread(HANDLE thread) {
     const ThreadTarget target = FindThreadTarget(thread);
     if (!target.IsThread()) return kFailed;
@@ -25,21 +29,24 @@ DWORD SuspendThread(HANDLE thread) {
         return static_cast<DWORD>(kernel::SuspendUntilStopped(target.native));
     }
     ThreadRecord& record = *target.record;
-    const ULONGLONG deadline = GetTickCount64() + kSafeStopMilliseconds;
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> guard(record.lock);
-            if (!record.alive) return kFailed;
-        }
-        const unsigned long previous = kernel::SuspendUntilStopped(record.native);
-        if (previous == kFailed) return kFailed;
-        // Stopped already by an earlier call, or stopped now outside the platform layer.
-        if (previous > 0 || record.platformDepth.load() == 0 || GetTickCount64() > deadline) {
-            return static_cast<DWORD>(previous);
-        }
-        kernel::Resume(record.native);
-        SwitchToThread();
+    std::lock_guard<std::mutex> suspender(record.suspendLock);
+    {
+        std::lock_guard<std::mutex> guard(record.lock);
+        if (!record.alive) return kFailed;
     }
+    const unsigned long previous = kernel::SuspendUntilStopped(record.native);
+    // Failed, stopped already by an earlier call, or stopped now outside the platform layer.
+    if (previous != 0 || record.platformDepth.load() == 0) return static_cast<DWORD>(previous);
+    record.stopWanted.store(true);
+    kernel::Resume(record.native);
+    const HANDLE waits[] = {record.parked, record.native};
+    if (WaitForMultipleObjects(2, waits, FALSE, kNativeInfinite) != WAIT_OBJECT_0) {
+        record.stopWanted.store(false);  // the thread has ended
+        return kFailed;
+    }
+    const unsigned long parked = kernel::SuspendUntilStopped(record.native);
+    SetEvent(record.released);  // taken when the thread runs again
+    return static_cast<DWORD>(parked);
 }
 
 DWORD ResumeThread(HANDLE thread) {
