@@ -6,6 +6,15 @@
 #include "monitor/fake_sysfs.h"
 #include "platform/cache_topology.h"
 
+TEST(CacheTopology, ProcessorListsAreCounted) {
+    const struct {
+        const char* list;
+        int count;
+    } cases[] = {{"0", 1}, {"0-1", 2}, {"0-3,8,10-11", 7}, {"", 0}, {"3-1", 0}, {"a", 0}, {"0,,1", 0}, {"0-", 0}};
+    for (const auto& c : cases) EXPECT_EQ(CountProcessorList(c.list), c.count) << c.list;
+}
+
+#ifndef _WIN32  // Windows asks the system, not a tree
 namespace {
 void WriteCache(const FakeSysfs& tree, int processor, int index, const char* level, const char* type, const char* size,
                 const char* shared) {
@@ -17,15 +26,6 @@ void WriteCache(const FakeSysfs& tree, int processor, int index, const char* lev
 }
 }  // namespace
 
-TEST(CacheTopology, ProcessorListsAreCounted) {
-    const struct {
-        const char* list;
-        int count;
-    } cases[] = {{"0", 1}, {"0-1", 2}, {"0-3,8,10-11", 7}, {"", 0}, {"3-1", 0}, {"a", 0}, {"0,,1", 0}, {"0-", 0}};
-    for (const auto& c : cases) EXPECT_EQ(CountProcessorList(c.list), c.count) << c.list;
-}
-
-#ifndef _WIN32  // Windows asks the system, not a tree
 TEST(CacheTopology, SharesAndDataSetsFromAFakeTree) {
     FakeSysfs tree;
     // Processor 0: two hardware threads per core, a 30 MiB level 3 shared by 16.
