@@ -74,6 +74,13 @@ TEST_F(MonitorWindow, PlotsClocksSensorsAndErrorsAndSavesThemAsCsv) {
     EXPECT_EQ(clocks->lines[0].label, "CPU " + std::to_string(loaded));
     EXPECT_GT(clocks->lines[0].values.front(), 100.0) << "in MHz";
     EXPECT_EQ(temperatures->lines.size(), 7u) << "acpitz, three NVMe sensors, coretemp package and two cores";
+    // Each temperature line its own pen (they were all black once, legend swatches too).
+    const std::vector<ChartLineStyle> pens = Frame().MonitorWindow().LineStyles(1);
+    ASSERT_EQ(pens.size(), 7u);
+    for (std::size_t i = 0; i < pens.size(); ++i) {
+        EXPECT_EQ(pens[i], ChartLineStyleAt(i)) << "line " << i;
+        EXPECT_FALSE(pens[i].red == 0 && pens[i].green == 0 && pens[i].blue == 0) << "line " << i << " is black";
+    }
     EXPECT_GE(Frame().MonitorWindow().PlottedPoints(), 8u) << "a point on each line at least";
     ASSERT_FALSE(shown.marks.empty());
     EXPECT_TRUE(shown.marks.front().alarm) << "the injected error";
@@ -112,6 +119,13 @@ TEST_F(MonitorWindow, AMachineWithoutSensorsShowsThemAbsent) {
         EXPECT_FALSE(shown.panels[panel].emptyText.empty());
     }
     EXPECT_NE(shown.heading.find("Sensors: none"), std::string::npos) << shown.heading;
+    // The empty panels are one line each; the table has the room they leave.
+    ProcessEvents(50);
+    const ChartRoom room = Frame().MonitorWindow().Room();
+    ASSERT_EQ(room.panels.size(), 3u);
+    EXPECT_GE(room.panels[0], 150) << "the clock keeps its plot";
+    for (int panel : {1, 2}) EXPECT_LE(room.panels[panel], 30) << shown.panels[panel].title << " is more than a line";
+    EXPECT_GE(room.table, 250) << "the table is left " << room.table << " pixels";
 }
 
 }  // namespace

@@ -8,12 +8,16 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/chart_palette.h"
 #include "platform/chart_window.h"
 #include "platform/memory_dc.h"
 
 namespace {
 
-constexpr COLORREF kFirstLineColour = RGB(31, 119, 180);
+COLORREF LineColour(std::size_t index) {
+    const ChartLineStyle style = ChartLineStyleAt(index);
+    return RGB(style.red, style.green, style.blue);
+}
 
 ChartLine Line(const std::string& label, std::size_t points, double (*value)(std::size_t)) {
     ChartLine line{label, {}, {}};
@@ -91,7 +95,8 @@ TEST(Win32ChartWindow, PlotsThinnedLinesFillsTheTableAndReportsSaving) {
     HWND plots = FindWindowExW(window, nullptr, L"FerroxChartPlots", nullptr);
     ASSERT_NE(plots, nullptr);
     chart.PaintNow();
-    EXPECT_TRUE(ShowsColour(plots, kFirstLineColour)) << "the first line is drawn";
+    // Each line in its own colour from the palette (the old plots drew some alike).
+    for (std::size_t line : {0u, 1u}) EXPECT_TRUE(ShowsColour(plots, LineColour(line))) << "line " << line << " is drawn";
 
     HWND list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
     ASSERT_NE(list, nullptr);
@@ -116,4 +121,31 @@ TEST(Win32ChartWindow, PlotsThinnedLinesFillsTheTableAndReportsSaving) {
 
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(chart.IsShown());
+}
+
+// A machine without sensors: the empty panels keep one line of text each and the table takes the
+// room they leave (it had a fifth of the window, whatever the panels held).
+TEST(Win32ChartWindow, EmptyPanelsGiveTheirRoomToTheTable) {
+    const auto content = [] {
+        ChartContent shown = Content();
+        shown.panels[1].lines.clear();
+        return shown;
+    };
+    CChartWindow chart;
+    chart.Show(nullptr, "Monitor without sensors", content, nullptr);
+    ChartRoom room = chart.Room();
+    ASSERT_EQ(room.panels.size(), 3u);
+    EXPECT_LE(room.panels[1], 24) << "an empty panel is one line";
+    EXPECT_LE(room.panels[2], 24) << "an empty panel is one line";
+    EXPECT_GE(room.panels[0], 150) << "the panel with lines keeps a plot";
+    EXPECT_GT(room.table, room.panels[1] + room.panels[2]);
+    EXPECT_GE(room.table, 200) << "the table has room for rows";
+
+    // With every panel drawn the plots take the larger part again.
+    chart.Show(nullptr, "Monitor with sensors", Content, nullptr);
+    room = chart.Room();
+    ASSERT_EQ(room.panels.size(), 3u);
+    for (int height : room.panels) EXPECT_GE(height, 100);
+    EXPECT_LT(room.table, room.panels[0] + room.panels[1] + room.panels[2]);
+    chart.Close();
 }
