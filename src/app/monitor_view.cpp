@@ -61,11 +61,12 @@ ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<Thro
     for (const ThrottleEpisode& episode : throttling) content.marks.push_back({episode.startSeconds / 60.0, false});
 
     // The heading says what the title cannot: the clock the cores hold, the heat, the throttling.
+    // The clock's figures come from the samples the lines and the table show.
+    const ClockStatistics clock = EffectiveClockFigures(history);
     std::string heading = "Run time " + FormatRunTime(summary.elapsedSeconds) + ". Effective clock ";
-    heading += summary.coreClock.samples > 0 ? Number(summary.coreClock.meanHz * 1e-6) + " MHz mean (" +
-                                                   Number(summary.coreClock.minimumHz * 1e-6) + " to " +
-                                                   Number(summary.coreClock.maximumHz * 1e-6) + ")"
-                                             : std::string("not measured yet");
+    heading += clock.samples > 0 ? Number(clock.meanHz * 1e-6) + " MHz mean (" + Number(clock.minimumHz * 1e-6) + " to " +
+                                       Number(clock.maximumHz * 1e-6) + ")"
+                                 : std::string("not measured yet");
     if (timeStampHz > 0.0) heading += "; the time-stamp counter runs at " + Number(timeStampHz * 1e-6) + " MHz";
     heading += ". ";
     if (sensorProblem.empty()) {

@@ -341,11 +341,6 @@ void StressRun::TakeClockMeasurements() {
         if (checks == m_checksSeen[processor] || hz <= 0.0) continue;
         m_checksSeen[processor] = checks;
         if (m_monitor) m_monitor->PublishClock(processor, hz);
-        m_clock.minimumHz = m_clock.samples == 0 ? hz : std::min(m_clock.minimumHz, hz);
-        m_clock.maximumHz = std::max(m_clock.maximumHz, hz);
-        m_clockSum += hz;
-        ++m_clock.samples;
-        m_clock.meanHz = m_clockSum / static_cast<double>(m_clock.samples);
     }
 }
 
@@ -551,7 +546,8 @@ RunSummary StressRun::Summary() const {
         summary.verdict = Verdict::Passed;
     }
     summary.errorList = m_errors;
-    summary.coreClock = m_clock;
+    // From the monitor's samples, as the Monitor window and the report's series give them.
+    if (m_monitor) summary.coreClock = EffectiveClockFigures(m_monitor->History());
     summary.logPath = m_log.Path();
     summary.logProblem = m_log.Problem();
     if (m_monitor) {

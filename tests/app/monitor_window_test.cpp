@@ -1,11 +1,13 @@
 // The Monitor window over a fake sensor tree: it opens from its menu item, plots the loaded
 // processor's effective clock, the temperatures and the errors as marks, tabulates every series,
 // saves them as CSV (refusing a path it cannot write), and says so when a machine has no sensors.
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "app/command_ids.h"
+#include "app/monitor_view.h"
 #include "app_fixture.h"
 #include "load/placement.h"
 #include "monitor/fake_sysfs.h"
@@ -126,6 +128,35 @@ TEST_F(MonitorWindow, AMachineWithoutSensorsShowsThemAbsent) {
     EXPECT_GE(room.panels[0], 150) << "the clock keeps its plot";
     for (int panel : {1, 2}) EXPECT_LE(room.panels[panel], 30) << shown.panels[panel].title << " is more than a line";
     EXPECT_GE(room.table, 250) << "the table is left " << room.table << " pixels";
+}
+
+// The heading's clock figures are the table's: its lowest is the lowest of the processors' minimums,
+// its highest the highest of their maximums, its mean that of every sample.
+TEST(MonitorChartContent, TheHeadingsClockFiguresAreTheTables) {
+    TimeSeriesStore history;
+    const struct {
+        int processor;
+        std::vector<double> megahertz;  // one sample a second
+    } clocks[] = {{0, {2204.9, 2300.0, 2310.0}}, {1, {2044.7, 2500.0}}, {2, {2600.0}}};
+    for (const auto& clock : clocks) {
+        const std::string number = std::to_string(clock.processor);
+        const auto id = history.FindOrAddSeries("Effective clock/cpu" + number, "CPU " + number, MonitorUnit::kHertz);
+        double seconds = 1.0;
+        for (double megahertz : clock.megahertz) history.Append(id, seconds++, megahertz * 1e6);
+    }
+    history.Append(history.FindOrAddSeries("Temperature/hwmon1/temp1", "Tctl", MonitorUnit::kCelsius), 1.0, 3758.2);
+    RunSummary summary;
+    summary.elapsedSeconds = 3.0;
+    const ChartContent content = MonitorChart(history, {}, "", summary, 2.1e9);
+    EXPECT_NE(content.heading.find("Effective clock 2326.6 MHz mean (2044.7 to 2600.0)"), std::string::npos) << content.heading;
+    double lowest = INFINITY, highest = 0.0;
+    for (const std::vector<std::string>& row : content.rows) {
+        if (row[0] != "Effective clock") continue;
+        lowest = std::min(lowest, std::stod(row[2]));
+        highest = std::max(highest, std::stod(row[4]));
+    }
+    EXPECT_DOUBLE_EQ(lowest, 2044.7);
+    EXPECT_DOUBLE_EQ(highest, 2600.0);
 }
 
 }  // namespace
