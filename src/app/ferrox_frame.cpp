@@ -214,7 +214,9 @@ void CFerroxFrame::ShowMonitor() {
     m_monitor.Show(
         this, LoadString(kMainResourceId) + " Monitor",
         [run, timeStampHz] { return MonitorChart(*run->Monitor(), run->Summary(), timeStampHz); },
-        [run](const std::string& path, std::string* error) { return SaveSeriesCsv(run->Monitor()->History(), path, error); });
+        [run](const std::string& path, std::string* error) {
+            return SaveSeriesCsv(run->Monitor()->History(), path, error, MonitorEvents(*run->Monitor(), run->Summary()));
+        });
 }
 
 void CFerroxFrame::OnGetMinMaxInfo(MINMAXINFO* info) {

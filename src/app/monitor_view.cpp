@@ -93,3 +93,15 @@ ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<Thro
     }
     return content;
 }
+
+std::vector<CsvEvent> MonitorEvents(const RunMonitor& monitor, const RunSummary& summary) {
+    std::vector<CsvEvent> events;
+    for (const RunError& error : summary.errorList) events.push_back({error.seconds, "error: " + DescribeError(error)});
+    for (const auto* list : {&monitor.Throttling().Kept(), &monitor.Throttling().Open()}) {
+        for (const ThrottleEpisode& episode : *list) {
+            const int first = episode.processors.empty() ? -1 : episode.processors.front();
+            events.push_back({episode.startSeconds, DescribeThrottleEpisode(episode, DescribeProcessor(first, -1, -1))});
+        }
+    }
+    return events;
+}

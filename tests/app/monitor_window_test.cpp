@@ -101,8 +101,10 @@ TEST_F(MonitorWindow, PlotsClocksSensorsAndErrorsAndSavesThemAsCsv) {
     std::ifstream in(csv);
     std::stringstream text;
     text << in.rdbuf();
-    EXPECT_EQ(text.str().rfind("series,label,unit,", 0), 0u);
-    EXPECT_NE(text.str().find("Temperature/hwmon2/temp3,Core 1,celsius,"), std::string::npos) << text.str();
+    EXPECT_EQ(text.str().rfind("time_s,CPU " + std::to_string(loaded) + " effective clock (MHz),", 0), 0u) << text.str();
+    EXPECT_NE(text.str().find(",Core 1 temperature (\u00b0C),"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("error: worker 0 on processor " + std::to_string(loaded)), std::string::npos)
+        << "the injected error in the events column: " << text.str();
     std::remove(csv.c_str());
     EXPECT_FALSE(Frame().MonitorWindow().SaveTo("/nonexistent-folder/monitor.csv", &error));
     EXPECT_FALSE(error.empty());
