@@ -4,13 +4,17 @@
 #pragma once
 
 #include <span>
+#include <string>
+#include <vector>
 
 #include "app/frame_clock.h"
+#include "app/kept_settings.h"
 #include "platform/system_info.h"
 #include "platform/win_app.h"
 #include "run/stress_run.h"
 
 class CFerroxFrame;
+struct CommandLine;
 
 // How the window starts: the run's settings (by default Automatic and Normal) and the window's own.
 struct StartOptions {
@@ -18,7 +22,18 @@ struct StartOptions {
     bool animated = true;
     bool minimized = false;   // start in the tray
     bool closeAtEnd = false;  // close the window when the run's duration ends
+    unsigned cyclePeriodSeconds = 60;  // the "Cycle Period" checked while not cycling
 };
+
+// What the window starts with: the settings kept from earlier runs (none with --reset-settings,
+// which forgets them), the command line's options over them for this run only, and what the user
+// should hear (a kept file that could not be read, a kept load this processor cannot run).
+struct WindowStart {
+    StartOptions options;
+    KeptSettings kept;  // as kept: the command line's options are not among them
+    std::vector<std::string> notes;
+};
+WindowStart PrepareWindowStart(const CommandLine& line, const std::string& location, const ProcessorTraits& traits);
 
 class CFerroxApp : public CWinApp, public StressRun {
 public:
@@ -43,6 +58,8 @@ public:
     void ApplyPriorityCommand();
     // Opens the home page with every worker held still meanwhile; says so when no browser can.
     void OpenHomePage();
+    // The animation switched from the menus: kept like the app's own settings.
+    void KeepAnimated(bool on);
 
     unsigned m_priorityCommand = 0;
     unsigned m_threadCommand = 0;
@@ -55,8 +72,21 @@ public:
     StartOptions m_startOptions;
     FrameClock m_frameClock;
 
+    // Where the menus' choices are kept (platform/settings_store.h); empty: they are not kept.
+    std::string m_settingsLocation;
+    // The settings as kept; each menu choice changes its own one and keeps them all again.
+    KeptSettings m_kept;
+    // Said at the start, after the run's first line (see WindowStart).
+    std::vector<std::string> m_settingsNotes;
+
 protected:
     std::span<const CommandMapEntry> GetCommandMap() const override;
+
+private:
+    // Writes m_kept to m_settingsLocation; a failure is said on stderr, in the log and once in a
+    // notification.
+    void KeepSettings();
+    bool m_keepFailed = false;
 };
 
 // The worker count a thread-count command asks for: the processor count for Automatic,

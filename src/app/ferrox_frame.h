@@ -42,6 +42,8 @@ public:
     // by every timer tick.
     void PollRun();
     void SetCloseAtEnd(bool close) { m_closeAtEnd = close; }
+    // One warning notification from the tray icon (the window may be hidden).
+    void ShowNotice(const std::string& title, const std::string& text);
     // Shows (or raises) the Results window.
     void ShowResults();
     const CTableWindow& ResultsWindow() const { return m_results; }

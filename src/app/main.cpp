@@ -12,6 +12,7 @@
 #include "cli/report_output.h"
 #include "load/seconds_clock.h"
 #include "platform/console.h"
+#include "platform/settings_store.h"
 #include "platform/system_info.h"
 #include "run/console_lines.h"
 
@@ -41,9 +42,21 @@ int main(int argc, char** argv) {
         WriteWarning("--report: the earlier report cannot be removed: " + reason);
         return kExitUsage;
     }
-    if (line.headless) return RunHeadless(line);
+    // The window keeps its menus' choices between runs; a headless run takes only the command line
+    // (a script's run must not depend on what someone last chose in a window), but forgets them
+    // when asked.
+    const std::string settings = UserSettingsLocation();
+    if (line.headless) {
+        if (line.resetSettings && !ForgetSettings(settings, &reason))
+            WriteWarning("--reset-settings: the kept settings could not be removed: " + reason);
+        return RunHeadless(line);
+    }
 
-    theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized, line.closeAtEnd};
+    WindowStart start = PrepareWindowStart(line, settings, ReadProcessorTraits());
+    theApp.m_startOptions = start.options;
+    theApp.m_kept = start.kept;
+    theApp.m_settingsLocation = settings;
+    theApp.m_settingsNotes = std::move(start.notes);
     ReportTimes times;
     times.start = std::time(nullptr);
     int status = AfxWinMain(argc, argv, FerroxResources(),

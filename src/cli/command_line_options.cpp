@@ -33,6 +33,7 @@ const std::vector<CommandLineOption>& Options() {
         {"headless", "", "No window and no display: one status line per second on stdout."},
         {"json", "", "Headless status lines as JSON objects."},
         {"report", "FILE", "Write a JSON report to FILE at the end (- for stdout)."},
+        {"reset-settings", "", "Forget the settings the window keeps between runs and start from the defaults."},
         {"help", "", "Show this help and exit.", "h"},
         {"version", "", "Show Ferrox's version and exit.", "V"},
     };
@@ -199,6 +200,8 @@ ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThr
         result.reportPath = value("report");
         if (result.reportPath.empty()) return Usage("--report needs a file name, or - for stdout");
     }
+    result.resetSettings = given("reset-settings");
+    result.given = parsed.given;
     if (line != nullptr) *line = result;
     outcome.proceed = true;
     return outcome;

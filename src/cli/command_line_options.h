@@ -3,6 +3,7 @@
 // start with. One parse serves the window and the headless run.
 
 #include <string>
+#include <vector>
 
 #include "run/run_settings.h"
 
@@ -14,6 +15,8 @@ struct CommandLine {
     bool minimized = false;    // start in the tray (window only)
     bool closeAtEnd = false;   // close the window when --duration ends (window only)
     std::string reportPath;    // empty: no report; "-": stdout
+    bool resetSettings = false;       // forget the settings the window keeps between runs
+    std::vector<std::string> given;   // the options on the command line, by name ("threads")
 };
 
 struct ParseOutcome {
