@@ -81,10 +81,17 @@ ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<Thro
     content.heading = heading;
 
     content.columns = {"Series", "Sensor", "Min", "Mean", "Max", "Unit", "Samples"};
+    // Each plotted series' line in its panel, counted as the panels count them, so the table
+    // shows the line's pen beside its row.
+    std::vector<int> linesSoFar(std::size(kPanels), 0);
     for (TimeSeriesStore::SeriesId id = 0; id < history.SeriesCount(); ++id) {
         const SeriesInfo& info = history.Info(id);
+        int line = -1;
+        for (std::size_t panel = 0; panel < std::size(kPanels); ++panel)
+            if (SeriesSource(info.key) == kPanels[panel].source) line = linesSoFar[panel]++;
         const SeriesSummary whole = history.Summary(id);
         if (whole.samples == 0) continue;
+        content.rowLines.push_back(line);
         const bool hertz = info.unit == MonitorUnit::kHertz;
         const double scale = hertz ? 1e-6 : 1.0;
         content.rows.push_back({SeriesSource(info.key), info.label, Number(whole.min * scale), Number(whole.mean * scale),

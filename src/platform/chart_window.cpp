@@ -10,6 +10,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPainter>
 #include <QPen>
 #include <QPixmap>
 #include <QPointer>
@@ -31,6 +32,9 @@
 namespace {
 // More lines than this and the legend would crowd out the plot: the table names them instead.
 constexpr std::size_t kMostLegendLines = 16;
+constexpr int kLegendEntryHeight = 22;
+// The value axis' labels stand at least this far apart.
+constexpr qreal kLeastTickSpacing = 24.0;
 
 // What an empty panel keeps of the window: one line of text. A panel with lines asks for this
 // much, the table below takes the rest (up to kMostPlotShare of the window's middle for the plots).
@@ -48,6 +52,18 @@ QPen LinePen(std::size_t index) {
     pen.setWidth(1);
     pen.setStyle(kStyles[static_cast<int>(style.dash)]);
     return pen;
+}
+
+// A line's pen as the legend shows it, for the table's rows.
+QPixmap PenSwatch(std::size_t index) {
+    QPixmap swatch(28, 12);
+    swatch.fill(Qt::transparent);
+    QPainter painter(&swatch);
+    QPen pen = LinePen(index);
+    pen.setWidth(2);
+    painter.setPen(pen);
+    painter.drawLine(1, 6, 27, 6);
+    return swatch;
 }
 
 QList<QPointF> PlotPoints(const ChartLine& line, double& low, double& high) {
@@ -146,6 +162,9 @@ struct Panel {
         }
         const double pad = std::max((high - low) * 0.08, std::max(std::fabs(high) * 0.01, 0.5));
         value->setRange(std::max(0.0, low - pad), high + pad);
+        // No more labels than the plot's height takes: Qt shows labels that do not fit as "...".
+        const qreal plotHeight = chart->plotArea().height();
+        value->setTickCount(plotHeight > 0 ? std::clamp(static_cast<int>(plotHeight / kLeastTickSpacing) + 1, 2, 5) : 3);
         value->applyNiceNumbers();
         time->setRange(0.0, std::max(1.0, endMinutes));
         time->applyNiceNumbers();
@@ -153,8 +172,10 @@ struct Panel {
         for (const ChartMark& mark : marks) (mark.alarm ? errorPoints : warningPoints).append(QPointF(mark.minutes, value->min()));
         errors->replace(errorPoints);
         warnings->replace(warningPoints);
-        // The legend names the lines while it has room; the table below always does.
-        chart->legend()->setVisible(lines.size() <= kMostLegendLines);
+        // The legend names the lines while it has room (a legend taller than the chart squeezes
+        // the axes' labels to "..."); the table below always does, with each line's pen.
+        const int legendEntries = static_cast<int>(lines.size()) + (errorPoints.isEmpty() ? 0 : 1) + (warningPoints.isEmpty() ? 0 : 1);
+        chart->legend()->setVisible(lines.size() <= kMostLegendLines && legendEntries * kLegendEntryHeight + 24 <= view->height());
         for (QLegendMarker* marker : chart->legend()->markers(errors)) marker->setVisible(!errorPoints.isEmpty());
         for (QLegendMarker* marker : chart->legend()->markers(warnings)) marker->setVisible(!warningPoints.isEmpty());
         return plotted;
@@ -279,6 +300,14 @@ struct CChartWindow::Impl {
                 } else if (item->text() != text) {
                     item->setText(text);
                 }
+            }
+            // The second cell shows the row's line as the legend would.
+            const auto at = static_cast<std::size_t>(row);
+            const int line = at < shown.rowLines.size() ? shown.rowLines[at] : -1;
+            if (QTableWidgetItem* named = table->columnCount() > 1 ? table->item(row, 1) : nullptr;
+                named != nullptr && named->data(Qt::UserRole).toInt() != line + 1) {
+                named->setData(Qt::UserRole, line + 1);
+                named->setData(Qt::DecorationRole, line >= 0 ? QVariant(PenSwatch(static_cast<std::size_t>(line))) : QVariant());
             }
         }
         if (reshaped) table->resizeColumnsToContents();

@@ -37,6 +37,9 @@ struct ChartContent {
     std::vector<ChartMark> marks;
     std::vector<std::string> columns;  // the table under the plots
     std::vector<std::vector<std::string>> rows;
+    // Per row (when given): the index of the line it describes within its panel, whose pen the
+    // table shows beside the row's second cell as the legend would; -1 for a row without a line.
+    std::vector<int> rowLines;
 };
 
 // How the window's middle is shared out now, in pixels: each panel's height (one line of text for

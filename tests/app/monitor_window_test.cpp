@@ -90,6 +90,21 @@ TEST_F(MonitorWindow, PlotsClocksSensorsAndErrorsAndSavesThemAsCsv) {
     EXPECT_NE(shown.heading.find("1 error (red marks)"), std::string::npos) << shown.heading;
     ASSERT_FALSE(shown.rows.empty());
     EXPECT_EQ(shown.rows.front()[0], "Effective clock");
+    // Each table row shows the pen of its series' line: the clock's is its panel's first, the
+    // temperatures' are theirs in order, series without a panel (cpufreq, throttle counts) none.
+    ASSERT_EQ(shown.rowLines.size(), shown.rows.size());
+    std::vector<int> temperatureLines;
+    for (std::size_t row = 0; row < shown.rows.size(); ++row) {
+        const std::string& source = shown.rows[row][0];
+        if (source == "Effective clock") {
+            EXPECT_EQ(shown.rowLines[row], 0);
+        } else if (source == "Temperature") {
+            temperatureLines.push_back(shown.rowLines[row]);
+        } else if (source != "Power") {
+            EXPECT_EQ(shown.rowLines[row], -1) << source;
+        }
+    }
+    EXPECT_EQ(temperatureLines, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
     Frame().MonitorWindow().PaintNow();
     Frame().SendCommand(kCmdResults);
     const std::string results = Frame().ResultsWindow().Shown().heading;

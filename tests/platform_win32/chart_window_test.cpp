@@ -42,6 +42,7 @@ ChartContent Content() {
     content.marks = {{0.5, true}, {1.0, false}};
     content.columns = {"Sensor", "Min", "Max"};
     content.rows = {{"rising", "2000", "2999"}, {"flat", "2400", "2400"}};
+    content.rowLines = {0, 1};
     return content;
 }
 
@@ -104,6 +105,15 @@ TEST(Win32ChartWindow, PlotsThinnedLinesFillsTheTableAndReportsSaving) {
     wchar_t cell[32] = {};
     ListView_GetItemText(list, 1, 2, cell, 32);
     EXPECT_STREQ(cell, L"2400");
+    // Each row shows its line's pen beside its name.
+    for (int row : {0, 1}) {
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        item.iSubItem = 1;
+        ASSERT_TRUE(ListView_GetItem(list, &item));
+        EXPECT_EQ(item.iImage, row) << "row " << row;
+    }
 
     HWND heading = FindWindowExW(window, nullptr, L"STATIC", nullptr);
     HWND status = FindWindowExW(window, heading, L"STATIC", nullptr);

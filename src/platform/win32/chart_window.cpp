@@ -87,6 +87,34 @@ HPEN CreateLinePen(std::size_t index) {
     return CreatePen(kStyles[static_cast<int>(ChartLineStyleAt(index).dash)], 1, LineColour(index));
 }
 
+// Each line's pen as a small picture, for the table's rows (the list view owns the list).
+HIMAGELIST MakeSwatches() {
+    HIMAGELIST swatches = ImageList_Create(28, 12, ILC_COLOR24, static_cast<int>(kChartLineStyles), 0);
+    if (swatches == nullptr) return nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    for (std::size_t i = 0; i < kChartLineStyles; ++i) {
+        HGDIOBJ picture = CreateCompatibleBitmap(screen, 28, 12);
+        HGDIOBJ old = SelectObject(dc, picture);
+        const RECT all{0, 0, 28, 12};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+        HPEN pen = CreateLinePen(i);
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        for (int y : {5, 6}) {
+            MoveToEx(dc, 1, y, nullptr);
+            LineTo(dc, 27, y);
+        }
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+        SelectObject(dc, old);
+        ImageList_Add(swatches, static_cast<Win32HBITMAP>(picture), nullptr);
+        DeleteObject(picture);
+    }
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return swatches;
+}
+
 int PanelHeightWanted(const ChartPanel& panel) { return panel.lines.empty() ? kEmptyPanelHeight : kPanelHeight; }
 
 }  // namespace
@@ -185,7 +213,8 @@ struct CChartWindow::Impl {
         if (heading == nullptr || plots == nullptr || list == nullptr || status == nullptr || button == nullptr) return false;
         const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         for (HWND child : {heading, list, status, button}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+        ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES);
+        if (HIMAGELIST swatches = MakeSwatches()) ListView_SetImageList(list, swatches, LVSIL_SMALL);
         RECT client;
         GetClientRect(window, &client);
         Layout(client.right, client.bottom);
@@ -278,11 +307,21 @@ struct CChartWindow::Impl {
         for (int row = 0; row < rows; ++row) {
             if (row >= ListView_GetItemCount(list)) {
                 LVITEMW item{};
-                item.mask = LVIF_TEXT;
+                item.mask = LVIF_TEXT | LVIF_IMAGE;
                 item.iItem = row;
+                item.iImage = I_IMAGENONE;
                 item.pszText = const_cast<wchar_t*>(L"");
                 ListView_InsertItem(list, &item);
             }
+            // The second cell shows the row's line as the legend would.
+            const auto at = static_cast<std::size_t>(row);
+            const int line = at < shown.rowLines.size() ? shown.rowLines[at] : -1;
+            LVITEMW swatch{};
+            swatch.mask = LVIF_IMAGE;
+            swatch.iItem = row;
+            swatch.iSubItem = 1;
+            swatch.iImage = line >= 0 ? line % static_cast<int>(kChartLineStyles) : I_IMAGENONE;
+            if (columns > 1) ListView_SetItem(list, &swatch);
             const std::vector<std::string>& cells = shown.rows[static_cast<std::size_t>(row)];
             // Only changed cells get new text: laying out text is most of a refresh's cost.
             for (int column = 0; column < columns; ++column) {
@@ -347,7 +386,9 @@ struct CChartWindow::Impl {
             DrawText(dc, area.left + 6, area.top + 3, panel.title + ": " + panel.emptyText, RGB(60, 60, 60));
             return;
         }
-        const bool legend = panel.lines.size() <= kMostLegendLines;
+        // The legend names the lines while all of them fit beside the plot; the table always does.
+        const bool legend = panel.lines.size() <= kMostLegendLines &&
+                            static_cast<int>(panel.lines.size()) * 14 <= area.bottom - area.top - 42;
         const RECT frame{area.left + 56, area.top + 20, area.right - (legend ? 150 : 12), area.bottom - 22};
         DrawText(dc, (area.left + area.right) / 2, area.top + 3, panel.title, RGB(0, 0, 0), TA_CENTER | TA_TOP);
         if (frame.right - frame.left < 20 || frame.bottom - frame.top < 20) return;
