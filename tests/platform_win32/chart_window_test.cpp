@@ -152,7 +152,11 @@ TEST(Win32ChartWindow, EmptyPanelsGiveTheirRoomToTheTable) {
     EXPECT_GE(room.table, 200) << "the table has room for rows";
 
     // With every panel drawn the plots take the larger part again.
-    chart.Show(nullptr, "Monitor with sensors", Content, nullptr);
+    chart.Show(nullptr, "Monitor with sensors", [] {
+        ChartContent shown = Content();
+        shown.panels[2].lines.push_back(Line("package-0", 10, [](std::size_t) { return 45.0; }));
+        return shown;
+    }, nullptr);
     room = chart.Room();
     ASSERT_EQ(room.panels.size(), 3u);
     for (int height : room.panels) EXPECT_GE(height, 100);
