@@ -33,7 +33,8 @@ const std::vector<CommandLineOption>& Options() {
         {"headless", "", "No window and no display: one status line per second on stdout."},
         {"json", "", "Headless status lines as JSON objects."},
         {"report", "FILE", "Write a JSON report to FILE at the end (- for stdout)."},
-        {"reset-settings", "", "Forget the settings the window keeps between runs and start from the defaults."},
+        {"reset-settings", "", "The window starts as its menus were left in its last run (options given here hold for "
+                               "their run only): forget those settings and start from the defaults."},
         {"help", "", "Show this help and exit.", "h"},
         {"version", "", "Show Ferrox's version and exit.", "V"},
     };
