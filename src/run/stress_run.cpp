@@ -421,10 +421,15 @@ void StressRun::EndRun(const std::string& reason, bool reachedItsEnd) {
             m_unscheduledAtStop.push_back("worker " + std::to_string(worker.slot));
         }
     }
-    if (m_monitor) m_monitor->Stop();
+    // The workers' last probes make the monitor's last sample, so a run shorter than a second has
+    // its clock figures too.
+    TakeClockMeasurements();
+    if (m_monitor) {
+        m_monitor->Sample(m_endSeconds);
+        m_monitor->Stop();
+    }
     std::sort(running.begin(), running.end(), [](const auto& a, const auto& b) { return a->slot < b->slot; });
     for (const auto& context : running) m_endedWorkers.push_back(WorkerResultOf(*context));
-    TakeClockMeasurements();
     // Throttling that ended with the run, and the monitor's last notes.
     RunPoll end;
     if (m_monitor) {
