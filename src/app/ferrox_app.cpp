@@ -10,6 +10,7 @@
 #include "platform/priority.h"
 #include "platform/processors.h"
 #include "platform/resources.h"
+#include "platform/settings_store.h"
 #include "platform/shell.h"
 #include "platform/termination_signals.h"
 #include "run/console_lines.h"
@@ -125,17 +126,23 @@ int CFerroxApp::InitInstance() {
         m_frame->UpdateWindow();
     }
 
-    // The start-up settings: Automatic and Normal unless the command line said otherwise.
+    // The start-up settings: Automatic and Normal unless the kept settings or the command line
+    // say otherwise.
     const RunSettings& start = m_startOptions.run;
     m_priorityCommand = CommandForPriority(start.priority);
     m_threadCommand = CommandForThreadCount(start.threads);
-    m_cyclePeriodCommand = start.cycleSeconds > 0 ? CommandForCyclePeriod(start.cycleSeconds) : kCmdCycle1Minute;
+    m_cyclePeriodCommand = CommandForCyclePeriod(start.cycleSeconds > 0 ? start.cycleSeconds : m_startOptions.cyclePeriodSeconds);
+    if (start.cycleSeconds == 0 && m_cyclePeriodCommand == 0) m_cyclePeriodCommand = kCmdCycle1Minute;
     if (m_startOptions.plan) {
         m_plan = std::make_unique<PlanRunner>(*m_startOptions.plan);
         BeginRun(m_plan->StartSettings(start));
         m_plan->Begin(*this);
     } else {
         BeginRun(start);
+    }
+    for (const std::string& note : m_settingsNotes) {
+        Log().Write("note: " + note);
+        WriteWarning(note);
     }
     return 1;
 }
@@ -166,35 +173,76 @@ void CFerroxApp::OnTerminationSignal(int signal) {
 }
 
 void CFerroxApp::OnSettingsCommand(unsigned id) {
+    // Each choice changes its own kept setting only: options the command line gave for this run
+    // stay unkept.
     if (IsThreadCommand(id)) {
         m_threadCommand = id;
         ApplyThreadCommand();
+        m_kept.threads = id == kCmdAutomaticThreads ? 0 : ThreadCountForCommand(id, m_systemInfo);
+        m_kept.cycling = false;
     } else if (IsPriorityCommand(id)) {
         m_priorityCommand = id;
         ApplyPriorityCommand();
+        m_kept.priority = PriorityChoiceForCommand(id);
     } else if (id == kCmdHomePage) {
         OpenHomePage();
+        return;
     } else if (id == kCmdCycleProcessors) {
         RunCycling(CyclePeriodForCommand(m_cyclePeriodCommand));
+        m_kept.cycling = true;
+        m_kept.cyclePeriodSeconds = CyclePeriodForCommand(m_cyclePeriodCommand);
     } else if (IsCyclePeriodCommand(id)) {
         m_cyclePeriodCommand = id;
         if (Settings().cycleSeconds > 0) RunCycling(CyclePeriodForCommand(id));
+        m_kept.cyclePeriodSeconds = CyclePeriodForCommand(id);
     } else if (IsLoadCommand(id)) {
         // Only a load this processor can run (its item is grey otherwise).
-        if (ChooseKernel(LoadChoiceForCommand(id), GetProcessorTraits(), nullptr)) ChangeLoad(LoadChoiceForCommand(id));
+        if (!ChooseKernel(LoadChoiceForCommand(id), GetProcessorTraits(), nullptr)) return;
+        ChangeLoad(LoadChoiceForCommand(id));
+        m_kept.load = LoadChoiceForCommand(id);
     } else if (IsMemorySizeCommand(id)) {
-        ChangeMemorySize(MemoryRequestForCommand(id));
+        const MemorySizeRequest request = MemoryRequestForCommand(id);
+        ChangeMemorySize(request);
+        m_kept.memoryPercent = request.kind == MemorySizeRequest::Kind::Percent ? request.percent : 0.0;
     } else if (id == kCmdPinWorkers) {
         ChangePinning(!Settings().pin);
+        m_kept.pin = Settings().pin;
     } else if (id == kCmdStopOnError) {
         ChangeStopOnError(!Settings().stopOnError);
+        m_kept.stopOnError = Settings().stopOnError;
     } else if (IsLimitCommand(id)) {
         ChangeTemperatureLimit(TemperatureLimitForCommand(id));
+        m_kept.maxCelsius = TemperatureLimitForCommand(id);
     } else if (IsPlanCommand(id) && !m_plan && !Ended()) {
         TestPlan plan;
         if (BuiltinPlan(PlanNameOf(id), static_cast<unsigned>(AllowedProcessors().size()), GetProcessorTraits(), &plan))
             StartPlan(std::move(plan));
+        return;
+    } else {
+        return;
     }
+    KeepSettings();
+}
+
+void CFerroxApp::KeepAnimated(bool on) {
+    m_kept.animated = on;
+    KeepSettings();
+}
+
+void CFerroxApp::KeepSettings() {
+    if (m_settingsLocation.empty()) return;
+    std::string error;
+    if (WriteSettings(m_settingsLocation, KeptSettingsValues(m_kept), &error)) {
+        m_keepFailed = false;
+        return;
+    }
+    // Said once until a later choice is kept again.
+    if (m_keepFailed) return;
+    m_keepFailed = true;
+    const std::string note = "the settings could not be kept for the next run: " + error;
+    Log().Write("note: " + note);
+    WriteWarning(note);
+    if (m_frame != nullptr) m_frame->ShowNotice("Ferrox could not keep its settings", error + ". They hold for this run only.");
 }
 
 void CFerroxApp::OnUpdateSettingsCommand(CCmdUI& item) {

@@ -6,8 +6,11 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "app/frame_clock.h"
+#include "app/kept_settings.h"
 #include "platform/system_info.h"
 #include "plan/plan_runner.h"
 #include "platform/win_app.h"
@@ -15,6 +18,7 @@
 
 class CFerroxFrame;
 class MetricsFile;
+struct CommandLine;
 
 // How the window starts: the run's settings (by default Automatic and Normal) and the window's own.
 struct StartOptions {
@@ -24,7 +28,18 @@ struct StartOptions {
     bool closeAtEnd = false;  // close the window when the run's duration ends
     std::optional<TestPlan> plan;  // a test plan to run from the start
     MetricsFile* metrics = nullptr;  // --metrics: the window's timer writes it
+    unsigned cyclePeriodSeconds = 60;  // the "Cycle Period" checked while not cycling
 };
+
+// What the window starts with: the settings kept from earlier runs (none with --reset-settings,
+// which forgets them), the command line's options over them for this run only, and what the user
+// should hear (a kept file that could not be read, a kept load this processor cannot run).
+struct WindowStart {
+    StartOptions options;
+    KeptSettings kept;  // as kept: the command line's options are not among them
+    std::vector<std::string> notes;
+};
+WindowStart PrepareWindowStart(const CommandLine& line, const std::string& location, const ProcessorTraits& traits);
 
 class CFerroxApp : public CWinApp, public StressRun {
 public:
@@ -54,6 +69,8 @@ public:
     // The plan being run (null: none), and its result for this summary.
     PlanRunner* Plan() { return m_plan.get(); }
     std::optional<PlanResult> PlanResultOf(const RunSummary& summary) const;
+    // The animation switched from the menus: kept like the app's own settings.
+    void KeepAnimated(bool on);
 
     unsigned m_priorityCommand = 0;
     unsigned m_threadCommand = 0;
@@ -66,11 +83,22 @@ public:
     StartOptions m_startOptions;
     FrameClock m_frameClock;
 
+    // Where the menus' choices are kept (platform/settings_store.h); empty: they are not kept.
+    std::string m_settingsLocation;
+    // The settings as kept; each menu choice changes its own one and keeps them all again.
+    KeptSettings m_kept;
+    // Said at the start, after the run's first line (see WindowStart).
+    std::vector<std::string> m_settingsNotes;
+
 protected:
     std::span<const CommandMapEntry> GetCommandMap() const override;
 
 private:
     std::unique_ptr<PlanRunner> m_plan;
+    // Writes m_kept to m_settingsLocation; a failure is said on stderr, in the log and once in a
+    // notification.
+    void KeepSettings();
+    bool m_keepFailed = false;
 };
 
 // The worker count a thread-count command asks for: the processor count for Automatic,

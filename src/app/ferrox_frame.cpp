@@ -214,6 +214,16 @@ void CFerroxFrame::ShowVerdict() {
     ShowResults();
 }
 
+void CFerroxFrame::ShowNotice(const std::string& title, const std::string& text) {
+    m_notifyIcon.uFlags |= NIF_INFO;
+    m_notifyIcon.dwInfoFlags = NIIF_WARNING;
+    std::snprintf(m_notifyIcon.szInfoTitle, sizeof m_notifyIcon.szInfoTitle, "%s", title.c_str());
+    std::snprintf(m_notifyIcon.szInfo, sizeof m_notifyIcon.szInfo, "%s", text.c_str());
+    Shell_NotifyIcon(NIM_MODIFY, &m_notifyIcon);
+    m_notifyIcon.uFlags &= ~NIF_INFO;
+    m_notifyIcon.szInfo[0] = '\0';
+}
+
 void CFerroxFrame::ShowResults() {
     if (m_run == nullptr) return;
     StressRun* run = m_run;
@@ -232,7 +242,9 @@ void CFerroxFrame::ShowMonitor() {
     m_monitor.Show(
         this, LoadString(kMainResourceId) + " Monitor",
         [run, timeStampHz] { return MonitorChart(*run->Monitor(), run->Summary(), timeStampHz); },
-        [run](const std::string& path, std::string* error) { return SaveSeriesCsv(run->Monitor()->History(), path, error); });
+        [run](const std::string& path, std::string* error) {
+            return SaveSeriesCsv(run->Monitor()->History(), path, error, MonitorEvents(*run->Monitor(), run->Summary()));
+        });
 }
 
 void CFerroxFrame::OnGetMinMaxInfo(MINMAXINFO* info) {
@@ -328,7 +340,10 @@ void CFerroxFrame::ShowTrayMenu() {
 
 void CFerroxFrame::OnFrameCommand(unsigned id) {
     switch (id) {
-    case kCmdAnimated: SetAnimated(m_animated == 0); break;
+    case kCmdAnimated:
+        SetAnimated(m_animated == 0);
+        if (auto* app = dynamic_cast<CFerroxApp*>(AfxGetApp())) app->KeepAnimated(m_animated != 0);
+        break;
     case kCmdMinimize: ShowWindow(SW_MINIMIZE); break;
     case kCmdShow: ShowFromTray(); break;
     case kCmdResults: ShowResults(); break;

@@ -46,6 +46,8 @@ public:
     void SetCloseAtEnd(bool close) { m_closeAtEnd = close; }
     // The file PollRun keeps the run's figures in (--metrics); null: none.
     void SetMetricsFile(MetricsFile* metrics) { m_metrics = metrics; }
+    // One warning notification from the tray icon (the window may be hidden).
+    void ShowNotice(const std::string& title, const std::string& text);
     // Shows (or raises) the Results window.
     void ShowResults();
     const CTableWindow& ResultsWindow() const { return m_results; }

@@ -18,6 +18,7 @@
 #include "platform/console.h"
 #include "platform/processors.h"
 #include "platform/files.h"
+#include "platform/settings_store.h"
 #include "platform/system_info.h"
 #include "run/console_lines.h"
 
@@ -65,11 +66,24 @@ int main(int argc, char** argv) {
         WriteWarning("--metrics: the earlier metrics file cannot be removed: " + reason);
         return kExitUsage;
     }
-    if (line.headless) return RunHeadless(line, plan ? &*plan : nullptr);
+    // The window keeps its menus' choices between runs; a headless run takes only the command line
+    // (a script's run must not depend on what someone last chose in a window), but forgets them
+    // when asked.
+    const std::string settings = UserSettingsLocation();
+    if (line.headless) {
+        if (line.resetSettings && !ForgetSettings(settings, &reason))
+            WriteWarning("--reset-settings: the kept settings could not be removed: " + reason);
+        return RunHeadless(line, plan ? &*plan : nullptr);
+    }
 
     MetricsFile metrics(line.metricsPath);
-    theApp.m_startOptions = StartOptions{line.run, line.animated, line.minimized, line.closeAtEnd, plan};
+    WindowStart start = PrepareWindowStart(line, settings, ReadProcessorTraits());
+    theApp.m_startOptions = start.options;
+    theApp.m_startOptions.plan = plan;
     if (!line.metricsPath.empty()) theApp.m_startOptions.metrics = &metrics;
+    theApp.m_kept = start.kept;
+    theApp.m_settingsLocation = settings;
+    theApp.m_settingsNotes = std::move(start.notes);
     ReportTimes times;
     times.start = std::time(nullptr);
     int status = AfxWinMain(argc, argv, FerroxResources(),

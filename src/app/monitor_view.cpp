@@ -61,11 +61,12 @@ ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<Thro
     for (const ThrottleEpisode& episode : throttling) content.marks.push_back({episode.startSeconds / 60.0, false});
 
     // The heading says what the title cannot: the clock the cores hold, the heat, the throttling.
+    // The clock's figures come from the samples the lines and the table show.
+    const ClockStatistics clock = EffectiveClockFigures(history);
     std::string heading = "Run time " + FormatRunTime(summary.elapsedSeconds) + ". Effective clock ";
-    heading += summary.coreClock.samples > 0 ? Number(summary.coreClock.meanHz * 1e-6) + " MHz mean (" +
-                                                   Number(summary.coreClock.minimumHz * 1e-6) + " to " +
-                                                   Number(summary.coreClock.maximumHz * 1e-6) + ")"
-                                             : std::string("not measured yet");
+    heading += clock.samples > 0 ? Number(clock.meanHz * 1e-6) + " MHz mean (" + Number(clock.minimumHz * 1e-6) + " to " +
+                                       Number(clock.maximumHz * 1e-6) + ")"
+                                 : std::string("not measured yet");
     if (timeStampHz > 0.0) heading += "; the time-stamp counter runs at " + Number(timeStampHz * 1e-6) + " MHz";
     heading += ". ";
     if (sensorProblem.empty()) {
@@ -80,10 +81,17 @@ ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<Thro
     content.heading = heading;
 
     content.columns = {"Series", "Sensor", "Min", "Mean", "Max", "Unit", "Samples"};
+    // Each plotted series' line in its panel, counted as the panels count them, so the table
+    // shows the line's pen beside its row.
+    std::vector<int> linesSoFar(std::size(kPanels), 0);
     for (TimeSeriesStore::SeriesId id = 0; id < history.SeriesCount(); ++id) {
         const SeriesInfo& info = history.Info(id);
+        int line = -1;
+        for (std::size_t panel = 0; panel < std::size(kPanels); ++panel)
+            if (SeriesSource(info.key) == kPanels[panel].source) line = linesSoFar[panel]++;
         const SeriesSummary whole = history.Summary(id);
         if (whole.samples == 0) continue;
+        content.rowLines.push_back(line);
         const bool hertz = info.unit == MonitorUnit::kHertz;
         const double scale = hertz ? 1e-6 : 1.0;
         content.rows.push_back({SeriesSource(info.key), info.label, Number(whole.min * scale), Number(whole.mean * scale),
@@ -91,4 +99,16 @@ ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<Thro
                                 std::to_string(whole.samples)});
     }
     return content;
+}
+
+std::vector<CsvEvent> MonitorEvents(const RunMonitor& monitor, const RunSummary& summary) {
+    std::vector<CsvEvent> events;
+    for (const RunError& error : summary.errorList) events.push_back({error.seconds, "error: " + DescribeError(error)});
+    for (const auto* list : {&monitor.Throttling().Kept(), &monitor.Throttling().Open()}) {
+        for (const ThrottleEpisode& episode : *list) {
+            const int first = episode.processors.empty() ? -1 : episode.processors.front();
+            events.push_back({episode.startSeconds, DescribeThrottleEpisode(episode, DescribeProcessor(first, -1, -1))});
+        }
+    }
+    return events;
 }

@@ -57,6 +57,8 @@ const std::vector<CommandLineOption>& Options() {
         {"json", "", "Headless status lines as JSON objects."},
         {"report", "FILE", "Write a JSON report to FILE at the end (- for stdout)."},
         {"metrics", "FILE", "Write the run's figures to FILE every 5 s and at the end, in Prometheus' text format (for node_exporter's textfile collector)."},
+        {"reset-settings", "", "The window starts as its menus were left in its last run (options given here hold for "
+                               "their run only): forget those settings and start from the defaults."},
         {"help", "", "Show this help and exit.", "h"},
         {"version", "", "Show Ferrox's version and exit.", "V"},
     };
@@ -238,6 +240,8 @@ ParseOutcome ParseFerroxCommandLine(int argc, char** argv, unsigned automaticThr
             return Usage("--metrics needs a file name (a file that is replaced every 5 s, not stdout)");
         if (result.metricsPath == result.reportPath) return Usage("--metrics and --report name the same file");
     }
+    result.resetSettings = given("reset-settings");
+    result.given = parsed.given;
     if (line != nullptr) *line = result;
     outcome.proceed = true;
     return outcome;

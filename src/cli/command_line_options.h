@@ -3,6 +3,7 @@
 // start with. One parse serves the window and the headless run.
 
 #include <string>
+#include <vector>
 
 #include "run/run_settings.h"
 
@@ -16,6 +17,8 @@ struct CommandLine {
     std::string reportPath;    // empty: no report; "-": stdout
     std::string plan;          // --plan: quick, standard, thorough or a plan file; empty: none
     std::string metricsPath;   // empty: no metrics file (Prometheus text format, rewritten every 5 s)
+    bool resetSettings = false;       // forget the settings the window keeps between runs
+    std::vector<std::string> given;   // the options on the command line, by name ("threads")
 };
 
 struct ParseOutcome {

@@ -303,7 +303,8 @@ bool LoadWorkers::CheckBetweenPasses(WorkerContext& worker, LoadKernel& kernel, 
     if (!returned) return ReportError(worker, FaultEvent(fault), check.processor, endProcessor);
     const double coreClockHz = MeasureCoreClockHz();
     ProcessorTally* tally = Tally(check.processor);
-    report.coreClockHz.store(coreClockHz, std::memory_order_relaxed);
+    // A probe that could not be trusted (0) leaves the last good one.
+    if (coreClockHz > 0.0) report.coreClockHz.store(coreClockHz, std::memory_order_relaxed);
     if (tally != nullptr && coreClockHz > 0.0) tally->coreClockHz.store(coreClockHz, std::memory_order_relaxed);
     if (!check.passed) {
         return ReportError(worker, CheckEvent(check.failure.part, check.failure.expected, check.failure.obtained),

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/chart_palette.h"
 
 class CFrameWnd;
 
@@ -36,6 +37,16 @@ struct ChartContent {
     std::vector<ChartMark> marks;
     std::vector<std::string> columns;  // the table under the plots
     std::vector<std::vector<std::string>> rows;
+    // Per row (when given): the index of the line it describes within its panel, whose pen the
+    // table shows beside the row's second cell as the legend would; -1 for a row without a line.
+    std::vector<int> rowLines;
+};
+
+// How the window's middle is shared out now, in pixels: each panel's height (one line of text for
+// a panel without lines) and the table's.
+struct ChartRoom {
+    std::vector<int> panels;
+    int table = 0;
 };
 
 class CChartWindow {
@@ -61,6 +72,9 @@ public:
     // What it shows now, and the points its panels plot (line by line, panel after panel).
     const ChartContent& Shown() const;
     std::size_t PlottedPoints() const;
+    ChartRoom Room() const;
+    // The pens panel's lines are drawn with now, as the window set them (tests).
+    std::vector<ChartLineStyle> LineStyles(std::size_t panel) const;
     // The save button's action without its file dialog; a failure is also shown in the window.
     bool SaveTo(const std::string& path, std::string* error);
 

@@ -1,9 +1,13 @@
 #include "run/run_monitor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace {
+// The clock series' keys begin with the source's name: "Effective clock/cpu3".
+constexpr std::string_view kEffectiveClockSource = "Effective clock/";
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
 bool IsPackageZone(const SensorReading& reading) {
@@ -11,6 +15,22 @@ bool IsPackageZone(const SensorReading& reading) {
            reading.label.find(' ') == std::string::npos;
 }
 }  // namespace
+
+ClockStatistics EffectiveClockFigures(const TimeSeriesStore& history) {
+    ClockStatistics figures;
+    double sum = 0.0;
+    for (TimeSeriesStore::SeriesId id = 0; id < history.SeriesCount(); ++id) {
+        if (history.Info(id).key.rfind(kEffectiveClockSource, 0) != 0) continue;
+        const SeriesSummary series = history.Summary(id);
+        if (series.samples == 0) continue;
+        figures.minimumHz = figures.samples == 0 ? series.min : std::min(figures.minimumHz, series.min);
+        figures.maximumHz = std::max(figures.maximumHz, series.max);
+        sum += series.mean * static_cast<double>(series.samples);
+        figures.samples += series.samples;
+    }
+    if (figures.samples > 0) figures.meanHz = sum / static_cast<double>(figures.samples);
+    return figures;
+}
 
 RunMonitor::RunMonitor(int processorCount, const SysfsRoot& root, SensorSweeper::Settings sweeps)
     : m_clocks(processorCount), m_sweeper(root, sweeps) {}

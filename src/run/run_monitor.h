@@ -13,6 +13,7 @@
 #include "monitor/throttle_detector.h"
 #include "monitor/throttle_episodes.h"
 #include "monitor/time_series_store.h"
+#include "run/run_summary.h"
 
 // The latest values worth a line of their own; NaN when the machine has no such sensor.
 struct MonitorHeadline {
@@ -20,6 +21,12 @@ struct MonitorHeadline {
     std::string hottestLabel;  // "k10temp Tctl"
     double packageWatts;       // the package zones summed
 };
+
+// The effective clock over the whole run, from the history's clock samples (one per loaded
+// processor and second: the latest trusted probe of its workers): the lowest sample, the mean of
+// every sample and the highest. The same samples make the Monitor's lines, its table's min, mean
+// and max per processor and the CSV, so every clock figure of the run agrees with them.
+ClockStatistics EffectiveClockFigures(const TimeSeriesStore& history);
 
 class RunMonitor {
 public:

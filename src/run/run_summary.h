@@ -131,7 +131,7 @@ struct RunSummary {
     std::vector<WorkerResult> workers;        // the running workers
     std::vector<RunError> errorList;          // the first errors, in order (at most kMaxErrorsKept)
     std::vector<int> failingProcessors;       // with at least one error, ascending
-    ClockStatistics coreClock;                // effective clock over every measurement of the run
+    ClockStatistics coreClock;                // effective clock over the monitor's samples (EffectiveClockFigures)
     // The monitor's latest sweep: NaN where the machine has no such sensor.
     double hottestCelsius = std::numeric_limits<double>::quiet_NaN();
     std::string hottestLabel;

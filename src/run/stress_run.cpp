@@ -655,11 +655,6 @@ void StressRun::TakeClockMeasurements() {
         if (checks == m_checksSeen[processor] || hz <= 0.0) continue;
         m_checksSeen[processor] = checks;
         if (m_monitor) m_monitor->PublishClock(processor, hz);
-        m_clock.minimumHz = m_clock.samples == 0 ? hz : std::min(m_clock.minimumHz, hz);
-        m_clock.maximumHz = std::max(m_clock.maximumHz, hz);
-        m_clockSum += hz;
-        ++m_clock.samples;
-        m_clock.meanHz = m_clockSum / static_cast<double>(m_clock.samples);
     }
 }
 
@@ -742,10 +737,15 @@ void StressRun::EndRun(const std::string& reason, bool reachedItsEnd) {
             m_unscheduledAtStop.push_back("worker " + std::to_string(worker.slot));
         }
     }
-    if (m_monitor) m_monitor->Stop();
+    // The workers' last probes make the monitor's last sample, so a run shorter than a second has
+    // its clock figures too.
+    TakeClockMeasurements();
+    if (m_monitor) {
+        m_monitor->Sample(m_endSeconds);
+        m_monitor->Stop();
+    }
     std::sort(running.begin(), running.end(), [](const auto& a, const auto& b) { return a->slot < b->slot; });
     for (const auto& context : running) m_endedWorkers.push_back(WorkerResultOf(*context));
-    TakeClockMeasurements();
     // Throttling that ended with the run, and the monitor's last notes.
     RunPoll end;
     if (m_monitor) {
@@ -870,7 +870,8 @@ RunSummary StressRun::Summary() const {
         summary.verdict = Verdict::Passed;
     }
     summary.errorList = m_errors;
-    summary.coreClock = m_clock;
+    // From the monitor's samples, as the Monitor window and the report's series give them.
+    if (m_monitor) summary.coreClock = EffectiveClockFigures(m_monitor->History());
     summary.appliedPriority = m_appliedPriority;
     summary.limitCelsius = m_limitCelsius;
     summary.limitWatts = m_limitWatts;

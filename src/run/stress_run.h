@@ -158,8 +158,6 @@ private:
     std::uint64_t m_errorCount = 0;
     std::vector<std::string> m_startNotes;
     std::vector<std::string> m_endNotes;
-    ClockStatistics m_clock;
-    double m_clockSum = 0.0;
     std::vector<std::uint64_t> m_checksSeen;  // per processor: to take each clock measurement once
     std::vector<double> m_assignedSeconds;    // per processor: run time it was meant to be loaded
     std::vector<bool> m_shareWarned;

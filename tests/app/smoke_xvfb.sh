@@ -3,7 +3,8 @@
 # (trayer): the window appears, its title counts the run time, its client area shows the logo
 # (lit letters in the upper band over a dark background), the picture changes while animated and
 # stands still once "&Animated" is switched off from the menu bar, and closing the window with
-# Alt+F4 ends the program with status 0 within a few seconds. Then: SIGTERM and SIGINT end a run
+# Alt+F4 ends the program with status 0 within a few seconds, with the Animated choice kept for its
+# next start. Then: SIGTERM and SIGINT end a run
 # with status 0; an injected fault shows in the title within seconds, a --duration run with it
 # keeps its window open with the verdict and ends with status 2 and its report when closed; a crash
 # and a stuck worker are errors that never take Ferrox down or hold it. Exits 77 (skipped) when a
@@ -46,7 +47,8 @@ pids+=($!)
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 [ -e "/tmp/.X11-unix/X$display" ] || fail "Xvfb did not start"
 
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$runtime_dir
+# The settings the window keeps go to a folder of the test's own, never the user's.
+export DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$runtime_dir XDG_CONFIG_HOME=$runtime_dir/config
 # Sanitizer builds: the desktop bus library keeps a buffer until exit.
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 unset WAYLAND_DISPLAY
@@ -151,6 +153,10 @@ wait_for_end "Alt+F4"
 [ "$status" -eq 0 ] || fail "ferrox exited with status $status"
 [ ! -d "/proc/$ferrox_pid" ] || fail "ferrox's process is still there"
 echo "ferrox closed cleanly"
+# The menu's choice is kept for the next start.
+grep -qx 'animated=false' "$XDG_CONFIG_HOME/ferrox/ferrox.conf" 2>/dev/null ||
+    fail "the Animated choice was not kept: $(cat "$XDG_CONFIG_HOME/ferrox/ferrox.conf" 2>&1)"
+echo "the Animated choice was kept"
 
 for signal in TERM INT; do
     start_window --threads 1 --no-animation

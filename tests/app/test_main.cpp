@@ -47,6 +47,9 @@ int main(int argc, char** argv) {
     // The run log goes to a directory of the tests' own, never into the user's.
     QTemporaryDir stateDir;
     if (stateDir.isValid()) qputenv("XDG_STATE_HOME", stateDir.path().toLocal8Bit());
+    // Nor do kept settings: the tests that keep them give their own place, this is a guard.
+    QTemporaryDir configDir;
+    if (configDir.isValid()) qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
     g_defaultHandler = qInstallMessageHandler(FilterOffscreenNoise);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

@@ -23,6 +23,12 @@ report "$work/clean.json" 'r["verdict"] == "passed"' 'len(r["workers"]) == 2' 'r
     'r["machine"]["logical_processors"] >= 1' 'r["machine"]["processor_model"] != ""' \
     'r["end_reason"] == "its duration ended"' 'all(w["checks"] > 0 for w in r["workers"])' \
     'r["clock"]["effective"]["samples"] > 0'
+# The run's clock figures are its series' (one definition, the same samples): the lowest, highest
+# and the count of the Monitor's clock series, not of every probe.
+clocks='[s for s in r["monitor"]["series"] if s["key"].startswith("Effective clock/")]'
+report "$work/clean.json" "abs(r['clock']['effective']['min_mhz'] - min(s['min'] for s in $clocks) / 1e6) <= 0.051" \
+    "abs(r['clock']['effective']['max_mhz'] - max(s['max'] for s in $clocks) / 1e6) <= 0.051" \
+    "r['clock']['effective']['samples'] == sum(s['samples'] for s in $clocks)"
 
 # An injected fault on processor 1: status 2, the error on stderr with its processor, JSON status
 # lines, and the report attributing it.

@@ -76,3 +76,29 @@ TEST(CoreClockTest, ChainIsRoundedAndDeterministic) {
     EXPECT_EQ(RunMultiplyChain(5, 64), x);
     EXPECT_EQ(MeasureCoreClockHz(0), 0.0);
 }
+
+// A probe whose thread was away during it (its processor time falls short of the wall time, or
+// runs ahead of it where the processor time moves in coarse steps) gives no clock at all rather
+// than a spike; one whose two times agree gives cycles over processor time.
+TEST(CoreClockTest, AProbeIsTrustedOnlyWhenItsThreadRanThroughout) {
+    constexpr std::int64_t kMultiplies = 1 << 16;  // 196608 cycles
+    const struct {
+        const char* what;
+        std::int64_t threadNs, wallNs;
+        double hz;
+    } cases[] = {
+        {"ran throughout", 65536, 65536, 3e9},
+        {"the reads' own cost", 98304, 99000, 2e9},
+        {"just within the margin", 90000, 100000, 196608 * 1e9 / 90000},
+        {"descheduled for a third of it", 65536, 98304, 0.0},
+        {"steal time taken off in a larger slice", 53000, 85600, 0.0},
+        {"processor time ahead of the wall (10 ms steps)", 10'000'000, 65536, 0.0},
+        {"processor time did not move", 0, 65536, 0.0},
+        {"processor time went back", -100, 65536, 0.0},
+        {"no wall time", 65536, 0, 0.0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(CoreClockFromProbe(kMultiplies, c.threadNs, c.wallNs), c.hz) << c.what;
+    }
+    EXPECT_EQ(CoreClockFromProbe(0, 65536, 65536), 0.0) << "no multiplies";
+}

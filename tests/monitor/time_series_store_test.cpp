@@ -120,19 +120,20 @@ TEST(TimeSeriesStoreTest, CsvHoldsEveryPointAndReplacesTheFileWhole) {
     const auto temperature =
         store.FindOrAddSeries("Temperature/hwmon1/temp1", "Sensor \"A\", left", MonitorUnit::kCelsius);
     const auto power = store.FindOrAddSeries("Power/intel-rapl:0", "package-0", MonitorUnit::kWatts);
-    for (int i = 0; i < 30; ++i) store.Append(temperature, i, 40.0 + i * 0.1);
+    for (int i = 0; i < 30; ++i) store.Append(temperature, i, 40.0 + (i % 2));
     store.Append(power, 2.5, 1.0 / 3.0);
     std::ostringstream csv;
     WriteSeriesCsv(store, csv);
     std::vector<std::string> lines;
     std::istringstream in(csv.str());
     for (std::string line; std::getline(in, line);) lines.push_back(line);
+    // One row per point's time: the power sample at 2.5 s has a row of its own, each of the
+    // temperature's points another (buckets at the middle of their samples).
     ASSERT_EQ(lines.size(), 1 + store.StoredPoints(temperature) + 1);
-    EXPECT_EQ(lines[0], "series,label,unit,start_s,end_s,min,mean,max,samples");
-    EXPECT_EQ(lines[1].rfind("Temperature/hwmon1/temp1,\"Sensor \"\"A\"\", left\",celsius,0,", 0), 0u) << lines[1];
-    // Shortest exact form: reads back to the same double.
-    EXPECT_EQ(lines.back(), "Power/intel-rapl:0,package-0,watts,2.5,2.5,"
-                            "0.3333333333333333,0.3333333333333333,0.3333333333333333,1");
+    EXPECT_EQ(lines[0], "time_s,\"Sensor \"\"A\"\", left temperature (\u00b0C)\",package-0 power (W),events");
+    EXPECT_EQ(lines[1], "2.5,,0.33,") << "watts with two decimals; no temperature then";
+    EXPECT_EQ(lines[2], "4.5,40.5,,") << "the first bucket: samples 0 to 9, their mean";
+    EXPECT_EQ(lines.back(), "29.0,41.0,,") << "the last sample as it came";
 
     const std::string folder = TempPath("ferrox_csv_");
     std::filesystem::create_directory(folder);
@@ -175,6 +176,6 @@ TEST(TimeSeriesStoreTest, ACsvSaveWritesThroughNothingPlanted) {
     ASSERT_TRUE(SaveSeriesCsv(store, path, &error)) << error;
     EXPECT_EQ(FileText(victim), "mine\n") << "the save wrote through the planted link";
     EXPECT_FALSE(std::filesystem::is_symlink(path)) << "the saved file is the planted link";
-    EXPECT_EQ(FileText(path).rfind("series,label,unit", 0), 0u);
+    EXPECT_EQ(FileText(path).rfind("time_s,package-0 power (W),events\n", 0), 0u);
     std::filesystem::remove_all(folder);
 }

@@ -8,12 +8,16 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/chart_palette.h"
 #include "platform/chart_window.h"
 #include "platform/memory_dc.h"
 
 namespace {
 
-constexpr COLORREF kFirstLineColour = RGB(31, 119, 180);
+COLORREF LineColour(std::size_t index) {
+    const ChartLineStyle style = ChartLineStyleAt(index);
+    return RGB(style.red, style.green, style.blue);
+}
 
 ChartLine Line(const std::string& label, std::size_t points, double (*value)(std::size_t)) {
     ChartLine line{label, {}, {}};
@@ -38,6 +42,7 @@ ChartContent Content() {
     content.marks = {{0.5, true}, {1.0, false}};
     content.columns = {"Sensor", "Min", "Max"};
     content.rows = {{"rising", "2000", "2999"}, {"flat", "2400", "2400"}};
+    content.rowLines = {0, 1};
     return content;
 }
 
@@ -91,7 +96,8 @@ TEST(Win32ChartWindow, PlotsThinnedLinesFillsTheTableAndReportsSaving) {
     HWND plots = FindWindowExW(window, nullptr, L"FerroxChartPlots", nullptr);
     ASSERT_NE(plots, nullptr);
     chart.PaintNow();
-    EXPECT_TRUE(ShowsColour(plots, kFirstLineColour)) << "the first line is drawn";
+    // Each line in its own colour from the palette (the old plots drew some alike).
+    for (std::size_t line : {0u, 1u}) EXPECT_TRUE(ShowsColour(plots, LineColour(line))) << "line " << line << " is drawn";
 
     HWND list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
     ASSERT_NE(list, nullptr);
@@ -99,6 +105,15 @@ TEST(Win32ChartWindow, PlotsThinnedLinesFillsTheTableAndReportsSaving) {
     wchar_t cell[32] = {};
     ListView_GetItemText(list, 1, 2, cell, 32);
     EXPECT_STREQ(cell, L"2400");
+    // Each row shows its line's pen beside its name.
+    for (int row : {0, 1}) {
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        item.iSubItem = 1;
+        ASSERT_TRUE(ListView_GetItem(list, &item));
+        EXPECT_EQ(item.iImage, row) << "row " << row;
+    }
 
     HWND heading = FindWindowExW(window, nullptr, L"STATIC", nullptr);
     HWND status = FindWindowExW(window, heading, L"STATIC", nullptr);
@@ -116,4 +131,35 @@ TEST(Win32ChartWindow, PlotsThinnedLinesFillsTheTableAndReportsSaving) {
 
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(chart.IsShown());
+}
+
+// A machine without sensors: the empty panels keep one line of text each and the table takes the
+// room they leave (it had a fifth of the window, whatever the panels held).
+TEST(Win32ChartWindow, EmptyPanelsGiveTheirRoomToTheTable) {
+    const auto content = [] {
+        ChartContent shown = Content();
+        shown.panels[1].lines.clear();
+        return shown;
+    };
+    CChartWindow chart;
+    chart.Show(nullptr, "Monitor without sensors", content, nullptr);
+    ChartRoom room = chart.Room();
+    ASSERT_EQ(room.panels.size(), 3u);
+    EXPECT_LE(room.panels[1], 24) << "an empty panel is one line";
+    EXPECT_LE(room.panels[2], 24) << "an empty panel is one line";
+    EXPECT_GE(room.panels[0], 150) << "the panel with lines keeps a plot";
+    EXPECT_GT(room.table, room.panels[1] + room.panels[2]);
+    EXPECT_GE(room.table, 200) << "the table has room for rows";
+
+    // With every panel drawn the plots take the larger part again.
+    chart.Show(nullptr, "Monitor with sensors", [] {
+        ChartContent shown = Content();
+        shown.panels[2].lines.push_back(Line("package-0", 10, [](std::size_t) { return 45.0; }));
+        return shown;
+    }, nullptr);
+    room = chart.Room();
+    ASSERT_EQ(room.panels.size(), 3u);
+    for (int height : room.panels) EXPECT_GE(height, 100);
+    EXPECT_LT(room.table, room.panels[0] + room.panels[1] + room.panels[2]);
+    chart.Close();
 }

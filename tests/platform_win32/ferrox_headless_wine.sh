@@ -37,7 +37,7 @@ grep -qE '^ferrox [0-9]+\.[0-9]+\.[0-9]+$' "$work/out.txt" || fail "--version pr
 run --threads
 status=$?
 [ "$status" -eq 1 ] || fail "a missing value exited with $status, not 1"
-grep -q "Missing value after '--threads'" "$work/err.txt" || fail "no usage message on stderr"
+grep -q "missing value after '--threads'" "$work/err.txt" || fail "no usage message on stderr"
 
 # The report goes to a Windows path in the Wine prefix's drive C.
 run --headless --threads 2 --duration 3s --report 'C:\passed.json'

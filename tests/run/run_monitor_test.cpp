@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <functional>
+#include <vector>
 
 #include "monitor/fake_sysfs.h"
 #include "platform/thread.h"
@@ -93,3 +94,61 @@ TEST(RunMonitor, AMachineWithoutSensorsSaysSoAndStillKeepsTheClocks) {
 }
 
 }  // namespace
+
+namespace {
+// Clock publications between samples: each processor's latest at a sample is its sample; earlier
+// ones (a probe overtaken within the second) are no figure of the run.
+struct Publication {
+    int processor;
+    double hertz;
+};
+}  // namespace
+
+TEST(RunMonitor, TheRunsClockFiguresAreThoseOfItsSamples) {
+    FakeSysfs empty;
+    const struct {
+        const char* what;
+        std::vector<std::vector<Publication>> seconds;  // published before each second's sample
+        ClockStatistics expected;
+    } cases[] = {
+        {"nothing measured", {{}, {}}, {0.0, 0.0, 0.0, 0}},
+        {"one processor", {{{0, 2.0e9}}, {{0, 3.0e9}}}, {2.0e9, 2.5e9, 3.0e9, 2}},
+        {"overtaken probes are not samples",
+         {{{0, 2.0e9}, {0, 2.4e9}, {1, 3.0e9}}, {{0, 1.0e9}, {0, 2.2e9}}, {{2, 2.8e9}, {1, 2.6e9}}},
+         {2.2e9, 2.6e9, 3.0e9, 5}},
+        {"a withdrawn processor gives no sample", {{{0, 2.0e9}, {1, 2.4e9}}, {{1, 0.0}, {0, 2.2e9}}}, {2.0e9, 2.2e9, 2.4e9, 3}},
+    };
+    for (const auto& c : cases) {
+        RunMonitor monitor(3, empty.Root());
+        double seconds = 1.0;
+        for (const std::vector<Publication>& second : c.seconds) {
+            for (const Publication& publication : second) monitor.PublishClock(publication.processor, publication.hertz);
+            monitor.Sample(seconds);
+            seconds += 1.0;
+        }
+        const ClockStatistics figures = EffectiveClockFigures(monitor.History());
+        EXPECT_EQ(figures.samples, c.expected.samples) << c.what;
+        EXPECT_DOUBLE_EQ(figures.minimumHz, c.expected.minimumHz) << c.what;
+        EXPECT_DOUBLE_EQ(figures.meanHz, c.expected.meanHz) << c.what;
+        EXPECT_DOUBLE_EQ(figures.maximumHz, c.expected.maximumHz) << c.what;
+        // The run's lowest and highest are those of the series the Monitor tabulates.
+        const TimeSeriesStore& history = monitor.History();
+        for (TimeSeriesStore::SeriesId id = 0; id < history.SeriesCount(); ++id) {
+            EXPECT_GE(history.Summary(id).min, figures.minimumHz) << c.what;
+            EXPECT_LE(history.Summary(id).max, figures.maximumHz) << c.what;
+        }
+    }
+}
+
+TEST(RunMonitor, OnlyClockSeriesMakeTheClockFigures) {
+    TimeSeriesStore history;
+    history.Append(history.FindOrAddSeries("Temperature/hwmon1/temp1", "Tctl", MonitorUnit::kCelsius), 1.0, 61.0);
+    history.Append(history.FindOrAddSeries("Frequency/cpu0", "CPU 0", MonitorUnit::kHertz), 1.0, 4.0e9);
+    const auto clock = history.FindOrAddSeries("Effective clock/cpu0", "CPU 0", MonitorUnit::kHertz);
+    history.Append(clock, 1.0, 2.0e9);
+    history.Append(clock, 2.0, 2.5e9);
+    const ClockStatistics figures = EffectiveClockFigures(history);
+    EXPECT_EQ(figures.samples, 2u) << "neither the temperature nor the cpufreq figure is a measured clock";
+    EXPECT_DOUBLE_EQ(figures.minimumHz, 2.0e9);
+    EXPECT_DOUBLE_EQ(figures.maximumHz, 2.5e9);
+}

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/chart_palette.h"
 #include "platform/chart_thinning.h"
 #include "platform/chart_window.h"
 #include "platform/frame_wnd.h"
@@ -26,9 +27,11 @@ constexpr int kHeadingHeight = 36;
 constexpr int kButtonHeight = 26;
 // More lines than this and the legend would crowd out the plot: the table names them instead.
 constexpr std::size_t kMostLegendLines = 16;
-constexpr COLORREF kLineColours[] = {RGB(31, 119, 180), RGB(255, 127, 14), RGB(44, 160, 44),  RGB(214, 39, 40),
-                                     RGB(148, 103, 189), RGB(140, 86, 75), RGB(227, 119, 194), RGB(127, 127, 127),
-                                     RGB(188, 189, 34),  RGB(23, 190, 207)};
+// A panel with lines asks for this much of the window's middle, an empty one for one line of
+// text; the table under them takes the rest (the plots at most kMostPlotShare of it).
+constexpr int kPanelHeight = 230;
+constexpr int kEmptyPanelHeight = 20;
+constexpr double kMostPlotShare = 0.72;
 constexpr COLORREF kErrorColour = RGB(200, 0, 0);
 constexpr COLORREF kWarningColour = RGB(230, 140, 0);
 
@@ -71,6 +74,48 @@ std::string Number(double value) {
     std::snprintf(text, sizeof text, "%g", value);
     return text;
 }
+
+COLORREF LineColour(std::size_t index) {
+    const ChartLineStyle style = ChartLineStyleAt(index);
+    return RGB(style.red, style.green, style.blue);
+}
+
+// Line index's pen: its colour and dash from the shared palette, one pixel wide (GDI dashes only
+// one-pixel pens).
+HPEN CreateLinePen(std::size_t index) {
+    static constexpr int kStyles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT};
+    return CreatePen(kStyles[static_cast<int>(ChartLineStyleAt(index).dash)], 1, LineColour(index));
+}
+
+// Each line's pen as a small picture, for the table's rows (the list view owns the list).
+HIMAGELIST MakeSwatches() {
+    HIMAGELIST swatches = ImageList_Create(28, 12, ILC_COLOR24, static_cast<int>(kChartLineStyles), 0);
+    if (swatches == nullptr) return nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    for (std::size_t i = 0; i < kChartLineStyles; ++i) {
+        HGDIOBJ picture = CreateCompatibleBitmap(screen, 28, 12);
+        HGDIOBJ old = SelectObject(dc, picture);
+        const RECT all{0, 0, 28, 12};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+        HPEN pen = CreateLinePen(i);
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        for (int y : {5, 6}) {
+            MoveToEx(dc, 1, y, nullptr);
+            LineTo(dc, 27, y);
+        }
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+        SelectObject(dc, old);
+        ImageList_Add(swatches, static_cast<Win32HBITMAP>(picture), nullptr);
+        DeleteObject(picture);
+    }
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return swatches;
+}
+
+int PanelHeightWanted(const ChartPanel& panel) { return panel.lines.empty() ? kEmptyPanelHeight : kPanelHeight; }
 
 }  // namespace
 
@@ -168,20 +213,25 @@ struct CChartWindow::Impl {
         if (heading == nullptr || plots == nullptr || list == nullptr || status == nullptr || button == nullptr) return false;
         const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         for (HWND child : {heading, list, status, button}) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+        ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES);
+        if (HIMAGELIST swatches = MakeSwatches()) ListView_SetImageList(list, swatches, LVSIL_SMALL);
         RECT client;
         GetClientRect(window, &client);
         Layout(client.right, client.bottom);
         return true;
     }
 
-    // Plots and table share the middle four to one, as the Qt window's splitter starts.
+    // The panels get the room they ask for (at most kMostPlotShare of the middle), the table the
+    // rest, as the Qt window's splitter starts.
     void Layout(int width, int height) {
         if (button == nullptr) return;
         const int inner = width - 2 * kMargin;
         const int bottom = height - kMargin - kButtonHeight;
         const int middle = std::max(0, bottom - kMargin - kHeadingHeight);
-        const int plotHeight = middle * 4 / 5;
+        int wanted = 0;
+        for (const ChartPanel& panel : shown.panels) wanted += PanelHeightWanted(panel);
+        if (shown.panels.empty()) wanted = middle * 4 / 5;
+        const int plotHeight = std::min(wanted, static_cast<int>(middle * kMostPlotShare));
         MoveWindow(heading, kMargin, kMargin, inner, kHeadingHeight - kMargin, TRUE);
         MoveWindow(plots, kMargin, kHeadingHeight, inner, plotHeight, TRUE);
         MoveWindow(list, kMargin, kHeadingHeight + plotHeight + 4, inner, middle - plotHeight - 4, TRUE);
@@ -197,8 +247,17 @@ struct CChartWindow::Impl {
 
     void Fill() {
         if (!source || window == nullptr) return;
+        std::vector<bool> hadLines;
+        for (const ChartPanel& panel : shown.panels) hadLines.push_back(!panel.lines.empty());
         shown = source();
         SetWindowTextW(heading, Utf16(shown.heading).c_str());
+        std::vector<bool> hasLines;
+        for (const ChartPanel& panel : shown.panels) hasLines.push_back(!panel.lines.empty());
+        if (hasLines != hadLines) {
+            RECT client;
+            GetClientRect(window, &client);
+            Layout(client.right, client.bottom);
+        }
         endMinutes = 0.0;
         for (const ChartPanel& panel : shown.panels)
             for (const ChartLine& line : panel.lines)
@@ -248,11 +307,21 @@ struct CChartWindow::Impl {
         for (int row = 0; row < rows; ++row) {
             if (row >= ListView_GetItemCount(list)) {
                 LVITEMW item{};
-                item.mask = LVIF_TEXT;
+                item.mask = LVIF_TEXT | LVIF_IMAGE;
                 item.iItem = row;
+                item.iImage = I_IMAGENONE;
                 item.pszText = const_cast<wchar_t*>(L"");
                 ListView_InsertItem(list, &item);
             }
+            // The second cell shows the row's line as the legend would.
+            const auto at = static_cast<std::size_t>(row);
+            const int line = at < shown.rowLines.size() ? shown.rowLines[at] : -1;
+            LVITEMW swatch{};
+            swatch.mask = LVIF_IMAGE;
+            swatch.iItem = row;
+            swatch.iSubItem = 1;
+            swatch.iImage = line >= 0 ? line % static_cast<int>(kChartLineStyles) : I_IMAGENONE;
+            if (columns > 1) ListView_SetItem(list, &swatch);
             const std::vector<std::string>& cells = shown.rows[static_cast<std::size_t>(row)];
             // Only changed cells get new text: laying out text is most of a refresh's cost.
             for (int column = 0; column < columns; ++column) {
@@ -268,6 +337,25 @@ struct CChartWindow::Impl {
         InvalidateRect(list, nullptr, TRUE);
     }
 
+    // Each panel's height in a plot area of height pixels: one line of text for an empty panel,
+    // an even share of the rest for each panel with lines.
+    std::vector<int> PanelHeights(int height) const {
+        int charts = 0, empties = 0;
+        for (const ChartPanel& panel : shown.panels) (panel.lines.empty() ? empties : charts) += 1;
+        const int chartRoom = std::max(0, height - empties * kEmptyPanelHeight);
+        std::vector<int> heights;
+        int chart = 0;
+        for (const ChartPanel& panel : shown.panels) {
+            if (panel.lines.empty()) {
+                heights.push_back(kEmptyPanelHeight);
+            } else {
+                ++chart;
+                heights.push_back(chartRoom * chart / charts - chartRoom * (chart - 1) / charts);
+            }
+        }
+        return heights;
+    }
+
     // Every panel into a memory bitmap first, then onto the window in one copy (no flicker).
     void PaintPlots(HWND hwnd, HDC target) {
         RECT client;
@@ -280,10 +368,11 @@ struct CChartWindow::Impl {
         HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         SetBkMode(dc, TRANSPARENT);
-        const int count = static_cast<int>(shown.panels.size());
-        for (int i = 0; i < count; ++i) {
-            const RECT area{0, height * i / count, width, height * (i + 1) / count};
-            PaintPanel(dc, area, shown.panels[static_cast<std::size_t>(i)], panelPlots[static_cast<std::size_t>(i)]);
+        const std::vector<int> heights = PanelHeights(height);
+        int top = 0;
+        for (std::size_t i = 0; i < shown.panels.size(); ++i) {
+            PaintPanel(dc, RECT{0, top, width, top + heights[i]}, shown.panels[i], panelPlots[i]);
+            top += heights[i];
         }
         BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY);
         SelectObject(dc, oldFont);
@@ -293,10 +382,15 @@ struct CChartWindow::Impl {
     }
 
     void PaintPanel(HDC dc, const RECT& area, const ChartPanel& panel, const PanelPlot& plot) const {
-        const bool legend = !panel.lines.empty() && panel.lines.size() <= kMostLegendLines;
+        if (panel.lines.empty()) {
+            DrawText(dc, area.left + 6, area.top + 3, panel.title + ": " + panel.emptyText, RGB(60, 60, 60));
+            return;
+        }
+        // The legend names the lines while all of them fit beside the plot; the table always does.
+        const bool legend = panel.lines.size() <= kMostLegendLines &&
+                            static_cast<int>(panel.lines.size()) * 14 <= area.bottom - area.top - 42;
         const RECT frame{area.left + 56, area.top + 20, area.right - (legend ? 150 : 12), area.bottom - 22};
-        DrawText(dc, (area.left + area.right) / 2, area.top + 3,
-                 panel.lines.empty() ? panel.title + ": " + panel.emptyText : panel.title, RGB(0, 0, 0), TA_CENTER | TA_TOP);
+        DrawText(dc, (area.left + area.right) / 2, area.top + 3, panel.title, RGB(0, 0, 0), TA_CENTER | TA_TOP);
         if (frame.right - frame.left < 20 || frame.bottom - frame.top < 20) return;
         // The value axis: round values with grid lines; the time axis: 0 to the run's end.
         HPEN grid = CreatePen(PS_SOLID, 1, RGB(225, 225, 225));
@@ -326,8 +420,7 @@ struct CChartWindow::Impl {
         HRGN clip = CreateRectRgn(frame.left, frame.top, frame.right + 1, frame.bottom + 1);
         SelectClipRgn(dc, clip);
         for (std::size_t i = 0; i < plot.lines.size(); ++i) {
-            const COLORREF colour = kLineColours[i % std::size(kLineColours)];
-            HPEN pen = CreatePen(PS_SOLID, 1, colour);
+            HPEN pen = CreateLinePen(i);
             SelectObject(dc, pen);
             std::vector<POINT> points;
             for (const PlotPoint& point : plot.lines[i]) points.push_back(POINT{xOf(point.minutes), yOf(point.value)});
@@ -356,7 +449,14 @@ struct CChartWindow::Impl {
             for (std::size_t i = 0; i < panel.lines.size(); ++i) {
                 const int y = frame.top + static_cast<int>(i) * 14;
                 if (y + 14 > area.bottom) break;
-                DrawText(dc, frame.right + 10, y, panel.lines[i].label, kLineColours[i % std::size(kLineColours)]);
+                // A stretch of the line's own pen, then its name.
+                HPEN pen = CreateLinePen(i);
+                HGDIOBJ old = SelectObject(dc, pen);
+                MoveToEx(dc, frame.right + 8, y + 7, nullptr);
+                LineTo(dc, frame.right + 30, y + 7);
+                SelectObject(dc, old);
+                DeleteObject(pen);
+                DrawText(dc, frame.right + 34, y, panel.lines[i].label, LineColour(i));
             }
         }
         SelectObject(dc, oldPen);
@@ -424,5 +524,23 @@ void CChartWindow::PaintNow() {
 const ChartContent& CChartWindow::Shown() const { return m_impl->shown; }
 
 std::size_t CChartWindow::PlottedPoints() const { return m_impl->plotted; }
+
+std::vector<ChartLineStyle> CChartWindow::LineStyles(std::size_t panel) const {
+    std::vector<ChartLineStyle> styles;
+    if (panel < m_impl->shown.panels.size())
+        for (std::size_t i = 0; i < m_impl->shown.panels[panel].lines.size(); ++i) styles.push_back(ChartLineStyleAt(i));
+    return styles;
+}
+
+ChartRoom CChartWindow::Room() const {
+    ChartRoom room;
+    if (m_impl->plots == nullptr) return room;
+    RECT plots, table;
+    GetClientRect(m_impl->plots, &plots);
+    GetWindowRect(m_impl->list, &table);
+    room.panels = m_impl->PanelHeights(plots.bottom);
+    room.table = table.bottom - table.top;
+    return room;
+}
 
 bool CChartWindow::SaveTo(const std::string& path, std::string* error) { return m_impl->SaveTo(path, error); }
