@@ -1,5 +1,6 @@
 #include "run/run_monitor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -58,6 +59,7 @@ void RunMonitor::SweepLoop() {
         std::vector<ThrottleCount> counts = m_sensors->throttleCounts.LastCounts();
         lock.lock();
         if (m_swept.size() < kMostPendingReadings) {
+            m_newestSweepAt = m_swept.size();
             m_swept.insert(m_swept.end(), std::make_move_iterator(readings.begin()), std::make_move_iterator(readings.end()));
             m_sweptCounts.insert(m_sweptCounts.end(), counts.begin(), counts.end());
         }
@@ -68,10 +70,13 @@ void RunMonitor::SweepLoop() {
 std::vector<ThrottleEvent> RunMonitor::Sample(double seconds) {
     std::vector<SensorReading> swept;
     std::vector<ThrottleCount> counts;
+    std::size_t newestSweepAt = 0;
     {
         std::lock_guard lock(m_mutex);
         swept.swap(m_swept);
         counts.swap(m_sweptCounts);
+        newestSweepAt = std::min(m_newestSweepAt, swept.size());
+        m_newestSweepAt = 0;
     }
     std::vector<ThrottleEvent> events;
     const std::vector<SensorReading> clocks = m_clocks.ReadNew();
@@ -82,7 +87,9 @@ std::vector<ThrottleEvent> RunMonitor::Sample(double seconds) {
     m_history.AppendReadings(seconds, clocks);
     if (!swept.empty()) {
         m_history.AppendReadings(seconds, swept);
-        m_latest = std::move(swept);
+        // The headline is the newest sweep alone: two sweeps taken in at once must not add up.
+        m_latest.assign(std::make_move_iterator(swept.begin() + static_cast<std::ptrdiff_t>(newestSweepAt)),
+                        std::make_move_iterator(swept.end()));
     }
     m_throttling.insert(m_throttling.end(), events.begin(), events.end());
     return events;

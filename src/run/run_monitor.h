@@ -21,7 +21,7 @@
 struct MonitorHeadline {
     double hottestCelsius;
     std::string hottestLabel;  // "k10temp Tctl"
-    double packageWatts;       // the package zones summed
+    double packageWatts;       // the package zones of the newest sweep summed
 };
 
 class RunMonitor {
@@ -63,11 +63,12 @@ private:
     std::condition_variable m_wake;
     bool m_stopping = false;
     std::vector<SensorReading> m_swept;          // the sweeps not yet sampled, in order
+    std::size_t m_newestSweepAt = 0;             // where the newest of them starts in m_swept
     std::vector<ThrottleCount> m_sweptCounts;
     std::thread m_sweeper;
 
     TimeSeriesStore m_history;
     ThrottleDetector m_detector;
     std::vector<ThrottleEvent> m_throttling;
-    std::vector<SensorReading> m_latest;  // the latest sweep's readings
+    std::vector<SensorReading> m_latest;  // the newest sweep's readings
 };
