@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 
 #include "platform/priority.h"
 #include "platform/thread.h"
@@ -138,10 +144,35 @@ UINT PriorityChurnProc(LPVOID param) {
     return 0;
 }
 
+// Runs work on a thread of its own and waits for it at most seconds: a platform call that deadlocks
+// fails the test (the test program ends: the stuck threads cannot be let go) instead of hanging it.
+template <typename Work>
+void RunWithin(int seconds, const char* what, Work work) {
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    std::thread runner([&] {
+        work();
+        std::lock_guard<std::mutex> guard(lock);
+        done = true;
+        ended.notify_all();
+    });
+    std::unique_lock<std::mutex> guard(lock);
+    if (!ended.wait_for(guard, std::chrono::seconds(seconds), [&] { return done; })) {
+        std::fprintf(stderr, "FAILED: %s did not end within %d s (deadlocked)\n", what, seconds);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    guard.unlock();
+    runner.join();
+}
+
 }  // namespace
 
 // A thread is never stopped while it holds one of the platform's locks, so the suspender can go on
-// using the same calls on it (a fault here hangs the test).
+// using the same calls on it. Each round lets the thread run on after its resume for a while that
+// differs from round to round, so the suspensions land all over its loop, inside and outside the
+// platform's calls (a stop inside one deadlocks the next call on the thread: the test fails).
 TEST(SuspendTest, SuspendingAThreadInsidePlatformCallsNeverBlocksTheSuspender) {
     Spinner spinner;
     CWinThread* thread = AfxBeginThread(PriorityChurnProc, &spinner, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
@@ -149,13 +180,21 @@ TEST(SuspendTest, SuspendingAThreadInsidePlatformCallsNeverBlocksTheSuspender) {
     thread->m_bAutoDelete = FALSE;
     ResumeThread(thread->m_hThread);
     ASSERT_TRUE(AdvancesPast(spinner, 100));
-    for (int round = 0; round < 200; ++round) {
-        ASSERT_EQ(SuspendThread(thread->m_hThread), 0u);
-        EXPECT_EQ(SetThreadPriority(thread->m_hThread, THREAD_PRIORITY_NORMAL), TRUE);
-        EXPECT_EQ(GetThreadPriority(thread->m_hThread), THREAD_PRIORITY_NORMAL);
-        EXPECT_EQ(PostThreadMessage(thread->m_nThreadID, 0x401, 0, 0), TRUE);
-        ASSERT_EQ(ResumeThread(thread->m_hThread), 1u);
-    }
+    RunWithin(30, "suspending a thread inside platform calls", [&] {
+        for (int round = 0; round < 400; ++round) {
+            ASSERT_EQ(SuspendThread(thread->m_hThread), 0u);
+            EXPECT_EQ(SetThreadPriority(thread->m_hThread, THREAD_PRIORITY_NORMAL), TRUE);
+            EXPECT_EQ(GetThreadPriority(thread->m_hThread), THREAD_PRIORITY_NORMAL);
+            EXPECT_EQ(PostThreadMessage(thread->m_nThreadID, 0x401, 0, 0), TRUE);
+            const unsigned long long steps = spinner.steps.load();
+            ASSERT_EQ(ResumeThread(thread->m_hThread), 1u);
+            // Out of the suspension and some of its loop again, then on for 0 to 63 us more.
+            ASSERT_TRUE(AdvancesPast(spinner, steps + 1));
+            const auto resumed = std::chrono::steady_clock::now();
+            while (std::chrono::steady_clock::now() - resumed < std::chrono::microseconds(round % 64)) {
+            }
+        }
+    });
     spinner.stop.store(true);
     EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 10000), WAIT_OBJECT_0);
     delete thread;
