@@ -61,6 +61,7 @@ void SensorSweeper::SweepThread(std::shared_ptr<Shared> shared, unsigned generat
         shared->latest = readings;
         auto& pending = shared->sweeps;
         if (pending.readings.size() < kMostPendingReadings) {
+            pending.newestAt = pending.readings.size();
             pending.readings.insert(pending.readings.end(), std::make_move_iterator(readings.begin()),
                                     std::make_move_iterator(readings.end()));
             pending.counts.insert(pending.counts.end(), counts.begin(), counts.end());

@@ -37,7 +37,8 @@ public:
     };
     // The sweeps since the last Take, and notes for the user (a sensor given up on).
     struct Sweeps {
-        std::vector<SensorReading> readings;
+        std::vector<SensorReading> readings;  // the sweeps in order
+        std::size_t newestAt = 0;              // where the newest sweep starts in readings
         std::vector<ThrottleCount> counts;
         std::vector<std::string> notes;
     };

@@ -65,7 +65,10 @@ void RunMonitor::Sample(double seconds) {
     m_history.AppendReadings(seconds, clocks);
     if (!swept.readings.empty()) {
         m_history.AppendReadings(seconds, swept.readings);
-        m_latest = std::move(swept.readings);
+        // The headline is the newest sweep alone: two sweeps taken in at once must not add up.
+        const std::size_t newest = std::min(swept.newestAt, swept.readings.size());
+        m_latest.assign(std::make_move_iterator(swept.readings.begin() + static_cast<std::ptrdiff_t>(newest)),
+                        std::make_move_iterator(swept.readings.end()));
     }
     m_lastSampleSeconds = seconds;
     std::vector<ThrottleEpisode> ended = m_throttling.TakeEnded(seconds);

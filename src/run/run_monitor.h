@@ -19,7 +19,7 @@
 struct MonitorHeadline {
     double hottestCelsius;
     std::string hottestLabel;  // "k10temp Tctl"
-    double packageWatts;       // the package zones summed
+    double packageWatts;       // the package zones of the newest sweep summed
 };
 
 // The effective clock over the whole run, from the history's clock samples (one per loaded

@@ -9,12 +9,13 @@
 
 namespace {
 
-ParseOutcome Parse(std::vector<std::string> arguments, CommandLine* line) {
+// automaticThreads: what "auto" stands for on the machine the parse imagines.
+ParseOutcome Parse(std::vector<std::string> arguments, CommandLine* line, unsigned automaticThreads = 8) {
     arguments.insert(arguments.begin(), "ferrox");
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    return ParseFerroxCommandLine(static_cast<int>(arguments.size()), argv.data(), 8, line);
+    return ParseFerroxCommandLine(static_cast<int>(arguments.size()), argv.data(), automaticThreads, line);
 }
 
 struct Refused {
@@ -24,9 +25,7 @@ struct Refused {
 
 TEST(CommandLineOptions, RefusesBadValuesWithStatusOneNamingTheOptionAndTheAcceptedValues) {
     const Refused cases[] = {
-        {{"--threads", "0"}, "--threads takes a whole number from 1 to 16"},
-        {{"--threads", "17"}, "not '17'"},
-        {{"--threads", "4x"}, "or auto"},
+        {{"--threads", "4x"}, "--threads takes a whole number from 1 to 16, or auto"},
         {{"--threads", "-1"}, "--threads"},
         {{"--threads=99999999999999999999"}, "--threads"},
         {{"--priority", "idle"}, "low, normal, high or realtime"},
@@ -73,6 +72,40 @@ TEST(CommandLineOptions, RefusesBadValuesWithStatusOneNamingTheOptionAndTheAccep
         EXPECT_EQ(outcome.status, kExitUsage) << name;
         EXPECT_NE(outcome.message.find(refused.named), std::string::npos) << name << ": " << outcome.message;
         EXPECT_EQ(outcome.message.rfind("ferrox: ", 0), 0u) << outcome.message;
+    }
+}
+
+// --threads takes 1 up to the larger of 16 and the machine's processors (at most 1024): both ends
+// are taken, one past either is refused with the range this machine allows.
+TEST(CommandLineOptions, ThreadCountsUpToTheLimitAndNotOneMore) {
+    const struct {
+        unsigned automatic;  // the machine's processors
+        const char* count;   // --threads' value
+        unsigned threads;    // 0: refused
+        const char* range;   // the range the message gives when refused
+    } cases[] = {
+        {8, "1", 1, ""},
+        {8, "0", 0, "from 1 to 16,"},
+        {8, "16", 16, ""},
+        {8, "17", 0, "from 1 to 16,"},
+        {1, "16", 16, ""},
+        {64, "64", 64, ""},
+        {64, "65", 0, "from 1 to 64,"},
+        {4096, "1024", 1024, ""},
+        {4096, "1025", 0, "from 1 to 1024,"},
+    };
+    for (const auto& c : cases) {
+        const std::string what = std::string("--threads ") + c.count + " with " + std::to_string(c.automatic) + " processors";
+        CommandLine line;
+        const ParseOutcome outcome = Parse({"--threads", c.count}, &line, c.automatic);
+        EXPECT_EQ(outcome.proceed, c.threads > 0) << what << ": " << outcome.message;
+        if (c.threads > 0) {
+            EXPECT_EQ(line.run.threads, c.threads) << what;
+        } else {
+            EXPECT_EQ(outcome.status, kExitUsage) << what;
+            EXPECT_NE(outcome.message.find(std::string(c.range) + " or auto; not '" + c.count + "'"), std::string::npos)
+                << what << ": " << outcome.message;
+        }
     }
 }
 

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <variant>
 
 #include "cli/status_line.h"
+#include "ferrox_version.h"
+#include "load/placement.h"
 #include "platform/json.h"
+#include "platform/processors.h"
 #include "run/run_text.h"
 
 namespace {
@@ -40,28 +46,245 @@ RunSummary OneFailingProcessor() {
     return summary;
 }
 
-TEST(RunReport, AttributesEachErrorAndGivesTheVerdict) {
-    RunSettings settings;
-    settings.threads = 2;
-    settings.durationSeconds = 600;
-    ReportTimes times;
-    times.start = 0;
-    times.end = 66;
-    times.endReason = "SIGTERM";
-    const std::string report = FormatJson(BuildRunReport(OneFailingProcessor(), settings, times, 2.4454e9), true);
-    for (const char* field :
-         {"\"verdict\":\"failed\"", "\"failing_processors\":[3]", "\"error_count\":1", "\"start_time\":\"1970-01-01T00:00:00Z\"",
-          "\"end_time\":\"1970-01-01T00:01:06Z\"", "\"end_reason\":\"SIGTERM\"", "\"run_seconds\":65.25",
-          "\"time_stamp_mhz\":2445.4", "\"effective_clock_mhz\":3210", "\"core\":null", "\"first_error_seconds\":12.5",
-          "\"first_error_seconds\":null", "\"threads\":2", "\"duration_seconds\":600", "\"ferrox_version\":\""}) {
-        EXPECT_NE(report.find(field), std::string::npos) << field << " in " << report;
+// The value at path ("processors/1/core": object keys and array indexes); null when there is none.
+const JsonValue* Find(const JsonValue& root, const std::string& path) {
+    const JsonValue* at = &root;
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        const std::size_t slash = std::min(path.find('/', begin), path.size());
+        const std::string step = path.substr(begin, slash - begin);
+        begin = slash + 1;
+        if (const auto* array = std::get_if<JsonValue::Array>(&at->Value())) {
+            const std::size_t index = static_cast<std::size_t>(std::stoul(step));
+            if (index >= array->size()) return nullptr;
+            at = &(*array)[index];
+        } else if (const auto* object = std::get_if<JsonValue::Object>(&at->Value())) {
+            const JsonValue* found = nullptr;
+            for (const auto& [key, value] : *object)
+                if (key == step) found = &value;  // a key given twice keeps its last value
+            if (found == nullptr) return nullptr;
+            at = found;
+        } else {
+            return nullptr;
+        }
     }
-    // The error names where it happened and both digests.
-    const std::string error = FormatJson(ErrorJson(OneFailingProcessor().errorList.front()), true);
-    EXPECT_NE(error.find("\"processor\":3"), std::string::npos) << error;
-    EXPECT_NE(error.find("\"worker\":1"), std::string::npos) << error;
-    EXPECT_NE(error.find("0000000000000055"), std::string::npos) << error;
-    EXPECT_NE(error.find("0000000000000054"), std::string::npos) << error;
+    return at;
+}
+
+// Whether two plain values (null, booleans, numbers, strings) are the same; numbers to 1e-9.
+bool SameValue(const JsonValue& a, const JsonValue& b) {
+    if (a.Value().index() != b.Value().index()) return false;
+    if (const double* x = std::get_if<double>(&a.Value())) return std::fabs(*x - std::get<double>(b.Value())) <= 1e-9;
+    if (const bool* x = std::get_if<bool>(&a.Value())) return *x == std::get<bool>(b.Value());
+    if (const std::string* x = std::get_if<std::string>(&a.Value())) return *x == std::get<std::string>(b.Value());
+    return std::holds_alternative<std::monostate>(a.Value());
+}
+
+std::size_t Length(const JsonValue* value) {
+    const auto* array = value != nullptr ? std::get_if<JsonValue::Array>(&value->Value()) : nullptr;
+    return array != nullptr ? array->size() : 0;
+}
+
+// One run in which every figure differs from every other, so a field given another's value shows.
+struct ReportedRun {
+    RunSummary summary;
+    RunSettings settings;
+    ReportTimes times;
+};
+
+ReportedRun TwoProcessorsOneFailing() {
+    ReportedRun run;
+    RunSummary& summary = run.summary;
+    summary = OneFailingProcessor();
+    summary.kernelRuns = true;
+    summary.kernel = LoadKernelKind::Avx512;
+    ProcessorResult& good = summary.processors[0];
+    good.core = 2;
+    good.package = 1;
+    good.loadedSeconds = 60.5;
+    good.assignedSeconds = 64.0;
+    good.loadedShare = 60.5 / 64.0;
+    good.coreClockHz = 2.9e9;
+    ProcessorResult& bad = summary.processors[1];
+    bad.loadedSeconds = 30.25;
+    bad.assignedSeconds = 32.5;
+    bad.loadedShare = 30.25 / 32.5;
+    bad.failed = true;
+    summary.errorList[0].core = 5;
+    summary.errorList[0].package = 1;
+    summary.errorList[0].endProcessor = 2;
+    RunError crash;
+    crash.kind = RunErrorKind::Crashed;
+    crash.seconds = 20.125;
+    crash.worker = 0;
+    crash.processor = 0;
+    crash.core = 2;
+    crash.package = 1;
+    crash.faultName = "invalid memory access (SIGSEGV)";
+    crash.faultAddress = 8;
+    summary.errorList.push_back(crash);
+    WorkerResult worker;
+    worker.worker = 1;
+    worker.processor = 3;
+    worker.kernel = LoadKernelKind::Avx512;
+    worker.state = WorkerState::Failed;
+    worker.passes = 1000;
+    worker.checks = 239;
+    worker.errors = 1;
+    worker.loadedSeconds = 30.25;
+    worker.coreClockHz = 3.3e9;
+    worker.restarts = 2;
+    summary.workers = {worker};
+    summary.coreClock = ClockStatistics{2.1e9, 2.55e9, 3.4e9, 7};
+    summary.hottestCelsius = 71.26;
+    summary.hottestLabel = "coretemp Core 1";
+    summary.packageWatts = 65.04;
+    run.settings.threads = 2;
+    run.settings.priority = PriorityChoice::High;
+    run.settings.load = LoadChoice::Avx512;
+    run.settings.pin = false;
+    run.settings.stopOnError = true;
+    run.settings.durationSeconds = 600;
+    run.times.start = 0;
+    run.times.end = 66;
+    run.times.endReason = "SIGTERM";
+    return run;
+}
+
+// Every field of the report holds its own figure: each processor's place and counts, each worker,
+// each error with where it happened, the clocks, the sensors, the settings and the verdict.
+TEST(RunReport, EachFieldHoldsItsOwnValue) {
+    const ReportedRun run = TwoProcessorsOneFailing();
+    const JsonValue report = BuildRunReport(run.summary, run.settings, run.times, 2.4454e9);
+    const struct {
+        const char* path;
+        JsonValue value;
+    } fields[] = {
+        {"ferrox_version", kFerroxVersion},
+        {"start_time", "1970-01-01T00:00:00Z"},
+        {"end_time", "1970-01-01T00:01:06Z"},
+        {"run_seconds", 65.25},
+        {"end_reason", "SIGTERM"},
+        {"machine/logical_processors", static_cast<unsigned>(AllowedProcessors().size())},
+        {"machine/physical_cores", CountPhysicalCores(AllowedProcessors())},
+        {"settings/threads", 2},
+        {"settings/cycle_seconds", {}},
+        {"settings/priority", "high"},
+        {"settings/load", "avx512"},
+        {"settings/kernel", "AVX-512"},
+        {"settings/pin", false},
+        {"settings/stop_on_error", true},
+        {"settings/duration_seconds", 600},
+        {"processors/0/processor", 0},
+        {"processors/0/core", 2},
+        {"processors/0/package", 1},
+        {"processors/0/loaded_seconds", 60.5},
+        {"processors/0/assigned_seconds", 64},
+        {"processors/0/loaded_share", 0.945},
+        {"processors/0/checks", 240},
+        {"processors/0/errors", 0},
+        {"processors/0/first_error_seconds", {}},
+        {"processors/0/effective_clock_mhz", 2900},
+        {"processors/0/failed", false},
+        {"processors/1/processor", 3},
+        {"processors/1/core", {}},
+        {"processors/1/package", 0},
+        {"processors/1/loaded_seconds", 30.25},
+        {"processors/1/assigned_seconds", 32.5},
+        {"processors/1/loaded_share", 0.931},
+        {"processors/1/checks", 0},
+        {"processors/1/errors", 1},
+        {"processors/1/first_error_seconds", 12.5},
+        {"processors/1/effective_clock_mhz", 3210},
+        {"processors/1/failed", true},
+        {"workers/0/worker", 1},
+        {"workers/0/processor", 3},
+        {"workers/0/kernel", "AVX-512"},
+        {"workers/0/state", "stopped after an error"},
+        {"workers/0/passes", 1000},
+        {"workers/0/checks", 239},
+        {"workers/0/errors", 1},
+        {"workers/0/loaded_seconds", 30.25},
+        {"workers/0/effective_clock_mhz", 3300},
+        {"workers/0/restarts", 2},
+        {"errors/0/kind", "check failed"},
+        {"errors/0/seconds", 12.5},
+        {"errors/0/worker", 1},
+        {"errors/0/processor", 3},
+        {"errors/0/core", 5},
+        {"errors/0/package", 1},
+        {"errors/0/moved_to_processor", 2},
+        {"errors/0/check", CheckPartName(CheckPart::MemoryPattern)},
+        {"errors/0/expected", "0000000000000055"},
+        {"errors/0/obtained", "0000000000000054"},
+        {"errors/0/fault", {}},
+        {"errors/0/fault_address", {}},
+        {"errors/0/stuck_seconds", {}},
+        {"errors/1/kind", "crashed"},
+        {"errors/1/seconds", 20.125},
+        {"errors/1/worker", 0},
+        {"errors/1/processor", 0},
+        {"errors/1/core", 2},
+        {"errors/1/package", 1},
+        {"errors/1/moved_to_processor", {}},
+        {"errors/1/check", {}},
+        {"errors/1/expected", {}},
+        {"errors/1/fault", "invalid memory access (SIGSEGV)"},
+        {"errors/1/fault_address", "0x8"},
+        {"clock/time_stamp_mhz", 2445.4},
+        {"clock/effective/min_mhz", 2100},
+        {"clock/effective/mean_mhz", 2550},
+        {"clock/effective/max_mhz", 3400},
+        {"clock/effective/samples", 7},
+        {"sensors/hottest_celsius", 71.3},
+        {"sensors/hottest_label", "coretemp Core 1"},
+        {"sensors/package_watts", 65},
+        {"checks", 480},
+        {"error_count", 1},
+        {"failing_processors/0", 3},
+        {"verdict", "failed"},
+        {"verdict_reason", {}},
+        {"self_checked", true},
+    };
+    for (const auto& field : fields) {
+        const JsonValue* value = Find(report, field.path);
+        ASSERT_NE(value, nullptr) << field.path << " is missing";
+        EXPECT_TRUE(SameValue(*value, field.value))
+            << field.path << ": " << FormatJson(*value, true) << " instead of " << FormatJson(field.value, true);
+    }
+    EXPECT_EQ(Length(Find(report, "processors")), 2u);
+    EXPECT_EQ(Length(Find(report, "workers")), 1u);
+    EXPECT_EQ(Length(Find(report, "errors")), 2u);
+    EXPECT_EQ(Length(Find(report, "failing_processors")), 1u);
+    EXPECT_EQ(Find(report, "monitor"), nullptr) << "no monitor given, no monitor part";
+    // Written out, a machine reads the same.
+    const std::string text = FormatJson(report, true);
+    for (const char* written : {"\"verdict\":\"failed\"", "\"min_mhz\":2100", "\"core\":null", "\"fault_address\":\"0x8\""})
+        EXPECT_NE(text.find(written), std::string::npos) << written << " in " << text;
+}
+
+// Unknown figures are null, never 0 or a made-up value.
+TEST(RunReport, UnknownFiguresAreNull) {
+    RunSummary summary;
+    summary.kernelRuns = false;  // a load this processor cannot run
+    summary.hottestCelsius = std::nan("");
+    summary.packageWatts = std::nan("");
+    ProcessorResult unplaced;
+    unplaced.processor = 1;
+    summary.processors = {unplaced};
+    const JsonValue report = BuildRunReport(summary, RunSettings{}, ReportTimes{}, 0.0);
+    for (const char* path : {"clock/time_stamp_mhz", "clock/effective/min_mhz", "clock/effective/mean_mhz",
+                             "clock/effective/max_mhz", "sensors/hottest_celsius", "sensors/hottest_label",
+                             "sensors/package_watts", "settings/kernel", "settings/duration_seconds",
+                             "processors/0/core", "processors/0/package", "processors/0/loaded_share",
+                             "processors/0/first_error_seconds", "processors/0/effective_clock_mhz"}) {
+        const JsonValue* value = Find(report, path);
+        ASSERT_NE(value, nullptr) << path << " is missing";
+        EXPECT_TRUE(std::holds_alternative<std::monostate>(value->Value())) << path << ": " << FormatJson(*value, true);
+    }
+    const JsonValue* threads = Find(report, "settings/threads");
+    ASSERT_NE(threads, nullptr);
+    EXPECT_TRUE(SameValue(*threads, "auto"));
 }
 
 TEST(StatusLine, CarriesTheCountsAndNamesFailingProcessors) {

@@ -90,15 +90,22 @@ TEST(Placement, DistinctCoresComeFirst) {
         const char* what;
         std::vector<ProcessorPlace> places;
         std::vector<int> order;
+        unsigned cores;
     };
     const Case cases[] = {
-        {"siblings numbered apart", {{0, 0, 0}, {1, 1, 0}, {2, 0, 0}, {3, 1, 0}}, {0, 1, 2, 3}},
-        {"siblings numbered together", {{0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {3, 1, 0}}, {0, 2, 1, 3}},
-        {"two packages", {{0, 0, 0}, {1, 0, 0}, {2, 0, 1}, {3, 0, 1}}, {0, 2, 1, 3}},
-        {"unknown cores stand alone", {{4, -1, -1}, {7, -1, -1}}, {4, 7}},
-        {"a cpuset with gaps", {{1, 0, 0}, {5, 2, 0}, {6, 2, 0}}, {1, 5, 6}},
+        {"siblings numbered apart", {{0, 0, 0}, {1, 1, 0}, {2, 0, 0}, {3, 1, 0}}, {0, 1, 2, 3}, 2},
+        {"siblings numbered together", {{0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {3, 1, 0}}, {0, 2, 1, 3}, 2},
+        {"two packages", {{0, 0, 0}, {1, 0, 0}, {2, 0, 1}, {3, 0, 1}}, {0, 2, 1, 3}, 2},
+        {"unknown cores stand alone", {{4, -1, -1}, {7, -1, -1}}, {4, 7}, 2},
+        // Lumped into one core, 7 would come after the known core's first processor.
+        {"unknown cores before a known pair", {{4, -1, -1}, {5, 0, 0}, {6, 0, 0}, {7, -1, -1}}, {4, 7, 5, 6}, 3},
+        {"unknown cores in a known package", {{2, -1, 0}, {3, -1, 0}, {0, 1, 0}, {1, 1, 0}}, {2, 3, 0, 1}, 3},
+        {"a cpuset with gaps", {{1, 0, 0}, {5, 2, 0}, {6, 2, 0}}, {1, 5, 6}, 2},
     };
-    for (const Case& c : cases) EXPECT_EQ(SpreadOrder(c.places), c.order) << c.what;
+    for (const Case& c : cases) {
+        EXPECT_EQ(SpreadOrder(c.places), c.order) << c.what;
+        EXPECT_EQ(CountPhysicalCores(c.places), c.cores) << c.what;
+    }
 }
 
 TEST(KernelChoice, VendorFeaturesAndTheSystemDecide) {

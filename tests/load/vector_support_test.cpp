@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cpuid.h>
+
 namespace {
 
 constexpr unsigned kOsXsave = 1u << 27, kAvx = 1u << 28, kFma = 1u << 12;
@@ -33,6 +35,7 @@ TEST(VectorSupportTest, NeedsTheInstructionsAndTheSavedState) {
         {"FMA clear", {0xD, kOsXsave | kAvx, kLeaf7All, kZmmSaved}, false, true},
         {"AVX2 clear", {0xD, kLeaf1All, kAvx512F, kZmmSaved}, false, true},
         {"leaf 7 beyond the highest leaf", {6, kLeaf1All, kLeaf7All, kZmmSaved}, false, false},
+        {"leaf 7 the highest leaf", {7, kLeaf1All, kLeaf7All, kZmmSaved}, true, true},
         {"neighbouring bits only", {0xD, ~kLeaf1All, ~kLeaf7All, ~kZmmSaved}, false, false},
     };
     for (const Case& c : cases) {
@@ -49,6 +52,16 @@ TEST(VectorSupportTest, ThisProcessorsAnswerComesFromItsRegisters) {
         EXPECT_EQ(registers.xcr0, 0u) << "XGETBV must not run without OSXSAVE";
     } else {
         EXPECT_EQ(registers.xcr0 & 0x3, 0x3u) << "a system with XSAVE enabled saves x87 and XMM state";
+    }
+    // Leaf 7 as the processor gives it, read here on its own, wherever leaf 7 exists.
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    __cpuid(0, eax, ebx, ecx, edx);
+    EXPECT_EQ(registers.maxBasicLeaf, eax);
+    if (eax >= 7) {
+        __cpuid_count(7, 0, eax, ebx, ecx, edx);
+        EXPECT_EQ(registers.leaf7Ebx, ebx);
+    } else {
+        EXPECT_EQ(registers.leaf7Ebx, 0u) << "no leaf 7 to read";
     }
     const VectorSupport support = VectorSupportFromRegisters(registers);
     EXPECT_EQ(CanRunFmaKernel(), support.fmaKernel);

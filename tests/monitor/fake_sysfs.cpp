@@ -2,10 +2,12 @@
 
 #include "fake_sysfs.h"
 
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 FakeSysfs::FakeSysfs() {
     std::random_device random;
@@ -33,7 +35,19 @@ std::string Mirrored(std::string_view relative, const std::pair<std::string, std
 void FakeSysfs::Write(std::string_view relative, std::string_view content) const {
     const std::filesystem::path path = m_root / relative;
     std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    // Whole or not at all, as sysfs gives a value: a sweep thread reading the file meanwhile sees
+    // the old content or the new, never an empty or half-written file. The new content is written
+    // beside the tree (nothing scans the root itself) and renamed over the old.
+    const std::filesystem::path staged = m_root / (".staged-" + std::to_string(m_staged++));
+    std::ofstream(staged, std::ios::binary | std::ios::trunc) << content;
+    std::error_code refused;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::filesystem::rename(staged, path, refused);
+        if (!refused) break;
+        // Windows refuses to replace a file another thread has open for a moment: try again.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (refused) throw std::runtime_error("cannot replace " + path.string() + ": " + refused.message());
     for (const auto& mirror : m_mirrors)
         if (const std::string copy = Mirrored(relative, mirror); !copy.empty()) Write(copy, content);
 }

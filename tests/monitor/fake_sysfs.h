@@ -19,7 +19,8 @@ public:
 
     SysfsRoot Root() const { return SysfsRoot(m_root); }
     const std::filesystem::path& Path() const { return m_root; }
-    // Writes root/relative, making the folders above it.
+    // Writes root/relative, making the folders above it. The file is replaced whole: a reader on
+    // another thread sees the old content or the new one, never a part.
     void Write(std::string_view relative, std::string_view content) const;
     // Makes root/relative a symbolic link to root/target, as sysfs links its class folders. Where
     // the system makes no symbolic links (Wine, Windows without the right to), relative becomes a
@@ -31,6 +32,7 @@ public:
 private:
     std::filesystem::path m_root;
     mutable std::vector<std::pair<std::string, std::string>> m_mirrors;  // target, link
+    mutable unsigned m_staged = 0;  // names the next staged write
 };
 
 // A desktop with an Intel processor: coretemp (package and one sensor per core, each with the
