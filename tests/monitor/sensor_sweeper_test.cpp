@@ -33,9 +33,11 @@ StuckFile g_stuck;
 std::optional<std::string> ReadWithStuckFile(const std::string& path, const std::string& tree, std::size_t capacity) {
     std::string forward = path;  // Windows paths mix both separators
     std::replace(forward.begin(), forward.end(), '\\', '/');
-    if (forward.ends_with(g_stuck.suffix)) {
+    {
+        // Under the lock: a sweep thread left behind by an earlier case may still be reading
+        // while the next case sets the file up.
         std::unique_lock lock(g_stuck.mutex);
-        if (g_stuck.reads++ >= g_stuck.blockFrom) {
+        if (forward.ends_with(g_stuck.suffix) && g_stuck.reads++ >= g_stuck.blockFrom) {
             ++g_stuck.blocked;
             g_stuck.released.wait(lock, [] { return g_stuck.release; });
             --g_stuck.blocked;
