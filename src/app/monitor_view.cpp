@@ -62,10 +62,10 @@ ChartContent MonitorChart(const TimeSeriesStore& history, const std::vector<Thro
 
     // The heading says what the title cannot: the clock the cores hold, the heat, the throttling.
     // The clock's figures come from the samples the lines and the table show.
-    const ClockStatistics clock = EffectiveClockFigures(history);
+    const SeriesSummary clock = EffectiveClockFigures(history);
     std::string heading = "Run time " + FormatRunTime(summary.elapsedSeconds) + ". Effective clock ";
-    heading += clock.samples > 0 ? Number(clock.meanHz * 1e-6) + " MHz mean (" + Number(clock.minimumHz * 1e-6) + " to " +
-                                       Number(clock.maximumHz * 1e-6) + ")"
+    heading += clock.samples > 0 ? Number(clock.mean * 1e-6) + " MHz mean (" + Number(clock.min * 1e-6) + " to " +
+                                       Number(clock.max * 1e-6) + ")"
                                  : std::string("not measured yet");
     if (timeStampHz > 0.0) heading += "; the time-stamp counter runs at " + Number(timeStampHz * 1e-6) + " MHz";
     heading += ". ";

@@ -54,7 +54,7 @@ TableContent ResultsTable(const RunSummary& summary, bool ended, const PlanResul
                              FormatBytes(summary.memory.bufferBytes);
         table.heading += ".";
     }
-    if (summary.coreClock.samples > 0) table.heading += " Effective clock " + Megahertz(summary.coreClock.meanHz) + " MHz mean.";
+    if (summary.coreClock.samples > 0) table.heading += " Effective clock " + Megahertz(summary.coreClock.mean) + " MHz mean.";
     if (const std::string hottest = TemperatureText(summary.hottestCelsius, summary.hottestLabel); !hottest.empty())
         table.heading += " Hottest " + hottest + ".";
     if (plan != nullptr) table.heading += " " + PlanResultText(*plan) + ".";

@@ -236,9 +236,9 @@ JsonValue BuildRunReport(const RunSummary& summary, const RunSettings& settings,
     JsonValue clock = JsonValue::MakeObject();
     clock.Set("time_stamp_mhz", Megahertz(timeStampHz));
     JsonValue effective = JsonValue::MakeObject();
-    effective.Set("min_mhz", Megahertz(summary.coreClock.minimumHz));
-    effective.Set("mean_mhz", Megahertz(summary.coreClock.meanHz));
-    effective.Set("max_mhz", Megahertz(summary.coreClock.maximumHz));
+    effective.Set("min_mhz", Megahertz(summary.coreClock.min));
+    effective.Set("mean_mhz", Megahertz(summary.coreClock.mean));
+    effective.Set("max_mhz", Megahertz(summary.coreClock.max));
     effective.Set("samples", summary.coreClock.samples);
     clock.Set("effective", effective);
     report.Set("clock", clock);

@@ -16,19 +16,19 @@ bool IsPackageZone(const SensorReading& reading) {
 }
 }  // namespace
 
-ClockStatistics EffectiveClockFigures(const TimeSeriesStore& history) {
-    ClockStatistics figures;
+SeriesSummary EffectiveClockFigures(const TimeSeriesStore& history) {
+    SeriesSummary figures;
     double sum = 0.0;
     for (TimeSeriesStore::SeriesId id = 0; id < history.SeriesCount(); ++id) {
         if (history.Info(id).key.rfind(kEffectiveClockSource, 0) != 0) continue;
         const SeriesSummary series = history.Summary(id);
         if (series.samples == 0) continue;
-        figures.minimumHz = figures.samples == 0 ? series.min : std::min(figures.minimumHz, series.min);
-        figures.maximumHz = std::max(figures.maximumHz, series.max);
+        figures.min = figures.samples == 0 ? series.min : std::min(figures.min, series.min);
+        figures.max = std::max(figures.max, series.max);
         sum += series.mean * static_cast<double>(series.samples);
         figures.samples += series.samples;
     }
-    if (figures.samples > 0) figures.meanHz = sum / static_cast<double>(figures.samples);
+    if (figures.samples > 0) figures.mean = sum / static_cast<double>(figures.samples);
     return figures;
 }
 

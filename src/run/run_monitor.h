@@ -26,7 +26,7 @@ struct MonitorHeadline {
 // processor and second: the latest trusted probe of its workers): the lowest sample, the mean of
 // every sample and the highest. The same samples make the Monitor's lines, its table's min, mean
 // and max per processor and the CSV, so every clock figure of the run agrees with them.
-ClockStatistics EffectiveClockFigures(const TimeSeriesStore& history);
+SeriesSummary EffectiveClockFigures(const TimeSeriesStore& history);
 
 class RunMonitor {
 public:

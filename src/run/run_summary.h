@@ -11,6 +11,7 @@
 #include "check/check_parts.h"
 #include "load/load_kernel.h"
 #include "load/worker_report.h"
+#include "monitor/time_series_store.h"
 #include "run/run_settings.h"
 
 // The answer a run gives, the same in every view. While the run goes on it is Failed from the
@@ -103,13 +104,6 @@ struct LoadSpell {
     double seconds = 0.0;
 };
 
-struct ClockStatistics {
-    double minimumHz = 0.0;
-    double meanHz = 0.0;
-    double maximumHz = 0.0;
-    std::uint64_t samples = 0;
-};
-
 struct RunSummary {
     double elapsedSeconds = 0.0;
     std::uint64_t checks = 0;
@@ -131,7 +125,7 @@ struct RunSummary {
     std::vector<WorkerResult> workers;        // the running workers
     std::vector<RunError> errorList;          // the first errors, in order (at most kMaxErrorsKept)
     std::vector<int> failingProcessors;       // with at least one error, ascending
-    ClockStatistics coreClock;                // effective clock over the monitor's samples (EffectiveClockFigures)
+    SeriesSummary coreClock;                // effective clock in Hz over the monitor's samples (EffectiveClockFigures)
     // The monitor's latest sweep: NaN where the machine has no such sensor.
     double hottestCelsius = std::numeric_limits<double>::quiet_NaN();
     std::string hottestLabel;

@@ -135,7 +135,7 @@ ReportedRun TwoProcessorsOneFailing() {
     worker.coreClockHz = 3.3e9;
     worker.restarts = 2;
     summary.workers = {worker};
-    summary.coreClock = ClockStatistics{2.1e9, 2.55e9, 3.4e9, 7};
+    summary.coreClock = SeriesSummary{2.1e9, 2.55e9, 3.4e9, 7};
     summary.hottestCelsius = 71.26;
     summary.hottestLabel = "coretemp Core 1";
     summary.packageWatts = 65.04;

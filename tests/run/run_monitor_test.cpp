@@ -213,7 +213,7 @@ TEST(RunMonitor, TheRunsClockFiguresAreThoseOfItsSamples) {
     const struct {
         const char* what;
         std::vector<std::vector<Publication>> seconds;  // published before each second's sample
-        ClockStatistics expected;
+        SeriesSummary expected;
     } cases[] = {
         {"nothing measured", {{}, {}}, {0.0, 0.0, 0.0, 0}},
         {"one processor", {{{0, 2.0e9}}, {{0, 3.0e9}}}, {2.0e9, 2.5e9, 3.0e9, 2}},
@@ -230,16 +230,16 @@ TEST(RunMonitor, TheRunsClockFiguresAreThoseOfItsSamples) {
             monitor.Sample(seconds);
             seconds += 1.0;
         }
-        const ClockStatistics figures = EffectiveClockFigures(monitor.History());
+        const SeriesSummary figures = EffectiveClockFigures(monitor.History());
         EXPECT_EQ(figures.samples, c.expected.samples) << c.what;
-        EXPECT_DOUBLE_EQ(figures.minimumHz, c.expected.minimumHz) << c.what;
-        EXPECT_DOUBLE_EQ(figures.meanHz, c.expected.meanHz) << c.what;
-        EXPECT_DOUBLE_EQ(figures.maximumHz, c.expected.maximumHz) << c.what;
+        EXPECT_DOUBLE_EQ(figures.min, c.expected.min) << c.what;
+        EXPECT_DOUBLE_EQ(figures.mean, c.expected.mean) << c.what;
+        EXPECT_DOUBLE_EQ(figures.max, c.expected.max) << c.what;
         // The run's lowest and highest are those of the series the Monitor tabulates.
         const TimeSeriesStore& history = monitor.History();
         for (TimeSeriesStore::SeriesId id = 0; id < history.SeriesCount(); ++id) {
-            EXPECT_GE(history.Summary(id).min, figures.minimumHz) << c.what;
-            EXPECT_LE(history.Summary(id).max, figures.maximumHz) << c.what;
+            EXPECT_GE(history.Summary(id).min, figures.min) << c.what;
+            EXPECT_LE(history.Summary(id).max, figures.max) << c.what;
         }
     }
 }
@@ -251,8 +251,8 @@ TEST(RunMonitor, OnlyClockSeriesMakeTheClockFigures) {
     const auto clock = history.FindOrAddSeries("Effective clock/cpu0", "CPU 0", MonitorUnit::kHertz);
     history.Append(clock, 1.0, 2.0e9);
     history.Append(clock, 2.0, 2.5e9);
-    const ClockStatistics figures = EffectiveClockFigures(history);
+    const SeriesSummary figures = EffectiveClockFigures(history);
     EXPECT_EQ(figures.samples, 2u) << "neither the temperature nor the cpufreq figure is a measured clock";
-    EXPECT_DOUBLE_EQ(figures.minimumHz, 2.0e9);
-    EXPECT_DOUBLE_EQ(figures.maximumHz, 2.5e9);
+    EXPECT_DOUBLE_EQ(figures.min, 2.0e9);
+    EXPECT_DOUBLE_EQ(figures.max, 2.5e9);
 }
