@@ -7,8 +7,8 @@
 #include "app/command_ids.h"
 #include "app_fixture.h"
 #include "display/bitmap_handles.h"
-#include "platform/frame_widget.h"
-#include "platform/paint_target.h"
+#include "platform/qt/frame_widget.h"
+#include "platform/qt/paint_target.h"
 
 namespace {
 class OwnedFrame : public CFerroxFrame {

@@ -11,7 +11,7 @@
 #include "app/command_ids.h"
 #include "app/home_page.h"
 #include "app_fixture.h"
-#include "platform/frame_widget.h"
+#include "platform/qt/frame_widget.h"
 #include "platform/shell.h"
 #include "url_catcher.h"
 

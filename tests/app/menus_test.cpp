@@ -8,7 +8,7 @@
 
 #include "app/command_ids.h"
 #include "app_fixture.h"
-#include "platform/frame_widget.h"
+#include "platform/qt/frame_widget.h"
 #include "platform/menu.h"
 
 namespace {

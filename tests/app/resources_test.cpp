@@ -5,7 +5,7 @@
 #include "app/app_icon.h"
 #include "app/command_ids.h"
 #include "app/resources.h"
-#include "platform/icon_object.h"
+#include "platform/qt/icon_object.h"
 #include "platform/menu.h"
 
 TEST(Resources, TitleStringIconAndMenusById) {

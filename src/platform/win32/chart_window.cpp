@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "platform/chart_palette.h"
-#include "platform/chart_thinning.h"
+#include "platform/common/chart_thinning.h"
 #include "platform/chart_window.h"
 #include "platform/frame_wnd.h"
 #include "platform/memory_dc.h"

@@ -4,7 +4,7 @@
 #include "platform/win32/notify_icons.h"
 #include "platform/win32/paint_target.h"
 #include "platform/win32/termination_window.h"
-#include "platform/termination_signals_internal.h"
+#include "platform/common/termination_signals_internal.h"
 #include "platform/win_app.h"
 
 namespace {

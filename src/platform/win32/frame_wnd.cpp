@@ -240,8 +240,6 @@ void CFrameWnd::TrackMouseEvent(std::uint32_t flags, std::uint32_t hoverMillisec
     }
 }
 
-void CFrameWnd::SendCommand(unsigned id) { OnCmdMsg(id, CommandPhase::Execute, nullptr); }
-
 void CFrameWnd::PostCommand(unsigned id) {
     if (HWND hwnd = m_state->Window()) {
         PostMessageW(hwnd, WM_COMMAND, id, 0);
@@ -253,43 +251,6 @@ void CFrameWnd::PostUserMessage(unsigned message, std::uintptr_t wParam, std::in
         PostMessageW(hwnd, message, wParam, lParam);
     }
 }
-
-bool CFrameWnd::OnCmdMsg(unsigned id, CommandPhase phase, CCmdUI* item) {
-    if (CCmdTarget::OnCmdMsg(id, phase, item)) {
-        return true;
-    }
-    CWinApp* app = AfxGetApp();
-    return app != nullptr && app->OnCmdMsg(id, phase, item);
-}
-
-bool CFrameWnd::PreCreateWindow(CREATESTRUCT&) { return true; }
-int CFrameWnd::OnCreate() { return 0; }
-
-void CFrameWnd::OnDestroy() {
-    CWinApp* app = AfxGetApp();
-    if (app != nullptr && app->m_pMainWnd == this) {
-        app->m_pMainWnd = nullptr;
-        AfxPostQuitMessage(0);
-    }
-}
-
-void CFrameWnd::OnClose() { DestroyWindow(); }
-
-void CFrameWnd::PostNcDestroy() { delete this; }
-
-void CFrameWnd::OnSize(int, int) {}
-void CFrameWnd::OnTimer(unsigned) {}
-void CFrameWnd::OnGetMinMaxInfo(MINMAXINFO*) {}
-void CFrameWnd::OnPaint(CDC&) {}
-bool CFrameWnd::OnEraseBkgnd(CDC&) { return false; }
-void CFrameWnd::OnMouseMove(CPoint) {}
-void CFrameWnd::OnLButtonDown(CPoint) {}
-void CFrameWnd::OnMouseHover(CPoint) {}
-void CFrameWnd::OnMouseLeave() {}
-
-void CFrameWnd::OnInitMenuPopup(CMenu& popup) { popup.UpdateItems(*this); }
-
-std::intptr_t CFrameWnd::OnUserMessage(unsigned, std::uintptr_t, std::intptr_t) { return 0; }
 
 FrameWidget* CFrameWnd::GetFrameWidget() const { return m_state->widget; }
 

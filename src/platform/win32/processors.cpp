@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "platform/processors.h"
+#include "platform/common/processor_backend.h"
 #include "platform/win32/kernel_calls.h"
 
 namespace {
@@ -102,6 +102,8 @@ Topology ReadTopology(int processors) {
     return topology;
 }
 
+}  // namespace
+
 // The process's processors: its affinity within its group, or every processor of its groups
 // when Windows spread it over several.
 std::vector<ProcessorPlace> ReadAllowedProcessors() {
@@ -129,14 +131,6 @@ std::vector<ProcessorPlace> ReadAllowedProcessors() {
         if (GetProcessAffinityMask(kernel::CurrentProcess(), &processMask, &systemMask))
             add(groupCount == 1 ? groups[0] : 0, processMask);
     }
-    if (places.empty()) places.push_back(ProcessorPlace{CurrentProcessor() >= 0 ? CurrentProcessor() : 0, -1, -1});
-    return places;
-}
-
-}  // namespace
-
-const std::vector<ProcessorPlace>& AllowedProcessors() {
-    static const std::vector<ProcessorPlace> places = ReadAllowedProcessors();
     return places;
 }
 

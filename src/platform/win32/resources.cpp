@@ -1,6 +1,5 @@
-// The program's resources: the table given to AfxSetResourceTable, and the executable's own
-// resources (ferrox.rc), which come first for icons and bitmaps, the way a Windows program
-// carries them. The table's lookups are those of the Qt backend's resources.cpp.
+// The Win32 backend's resources: the executable's own (ferrox.rc), which come before the table's
+// (common/resources.cpp) for icons and bitmaps, the way a Windows program carries them.
 
 #include "platform/win32/windows_api.h"
 
@@ -9,18 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "platform/resources.h"
+#include "platform/common/resource_backend.h"
 #include "platform/win32/icon_object.h"
 
 namespace {
-const ResourceTable* g_resources = nullptr;
-
-// Icons live as long as the program, as Windows keeps resource icons of a module.
-std::map<unsigned, std::unique_ptr<IconObject>>& IconCache() {
-    static std::map<unsigned, std::unique_ptr<IconObject>> cache;
-    return cache;
-}
-
 // A bitmap resource of the executable as the whole BMP file it was made from.
 struct ModuleBitmap {
     std::vector<std::uint8_t> file;
@@ -32,7 +23,6 @@ std::map<unsigned, std::unique_ptr<ModuleBitmap>>& ModuleBitmaps() {
     return bitmaps;
 }
 
-constexpr int kLargestIconSide = 256;
 constexpr std::size_t kFileHeaderBytes = 14;
 
 void PutLE32(std::uint8_t* p, std::uint32_t value) {
@@ -42,6 +32,8 @@ void PutLE32(std::uint8_t* p, std::uint32_t value) {
 std::uint32_t ReadLE32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
+
+}  // namespace
 
 // A BITMAP resource is a BMP file without its 14-byte file header; the header is put back, so
 // that the one BMP reader (DibFromBmpFile) checks both kinds of bitmap alike.
@@ -73,6 +65,7 @@ const BitmapResource* FindModuleBitmap(unsigned id) {
     return resource;
 }
 
+namespace {
 Win32HICON ModuleIcon(unsigned id, int sizeMetricX, int sizeMetricY) {
     return static_cast<Win32HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON,
                                               GetSystemMetrics(sizeMetricX), GetSystemMetrics(sizeMetricY),
@@ -112,76 +105,14 @@ void DestroyIcons(IconObject& icon) {
 }
 }  // namespace
 
-void AfxSetResourceTable(const ResourceTable* table) {
-    g_resources = table;
-    for (auto& [id, icon] : IconCache()) DestroyIcons(*icon);
-    IconCache().clear();
-}
-
-const MenuResource* FindMenuResource(unsigned id) {
-    if (g_resources == nullptr) {
-        return nullptr;
-    }
-    for (const MenuResource& menu : g_resources->menus) {
-        if (menu.id == id) {
-            return &menu;
-        }
-    }
-    return nullptr;
-}
-
-const IconResource* FindIconResource(unsigned id) {
-    if (g_resources == nullptr) {
-        return nullptr;
-    }
-    for (const IconResource& icon : g_resources->icons) {
-        if (icon.id == id) {
-            return &icon;
-        }
-    }
-    return nullptr;
-}
-
-const BitmapResource* FindBitmapResource(unsigned id) {
-    if (const BitmapResource* module = FindModuleBitmap(id)) {
-        return module;
-    }
-    if (g_resources == nullptr) {
-        return nullptr;
-    }
-    for (const BitmapResource& bitmap : g_resources->bitmaps) {
-        if (bitmap.id == id) {
-            return &bitmap;
-        }
-    }
-    return nullptr;
-}
-
-std::string LoadString(unsigned id) {
-    if (g_resources == nullptr) {
-        return {};
-    }
-    for (const StringResource& entry : g_resources->strings) {
-        if (entry.id == id && entry.text != nullptr) {
-            return entry.text;
-        }
-    }
-    return {};
-}
-
-HICON LoadIcon(unsigned id) {
-    auto cached = IconCache().find(id);
-    if (cached != IconCache().end()) {
-        return cached->second.get();
-    }
+HICON MakeIcon(unsigned id) {
     auto icon = std::make_unique<IconObject>();
     icon->large = ModuleIcon(id, SM_CXICON, SM_CYICON);
     icon->small = ModuleIcon(id, SM_CXSMICON, SM_CYSMICON);
     if (icon->large == nullptr || icon->small == nullptr) {
         DestroyIcons(*icon);
-        const IconResource* resource = FindIconResource(id);
-        if (resource == nullptr || resource->pixels == nullptr || resource->width <= 0 || resource->height <= 0 ||
-            resource->width > kLargestIconSide || resource->height > kLargestIconSide) {
+        const IconResource* resource = UsableIconResource(id);
+        if (resource == nullptr) {
             return nullptr;
         }
         // One picture for both sizes: Windows scales it where it is drawn.
@@ -190,7 +121,11 @@ HICON LoadIcon(unsigned id) {
             return nullptr;
         }
     }
-    HICON handle = icon.get();
-    IconCache().emplace(id, std::move(icon));
-    return handle;
+    return icon.release();
+}
+
+void FreeIcon(HICON icon) {
+    if (icon == nullptr) return;
+    DestroyIcons(*icon);
+    delete icon;
 }

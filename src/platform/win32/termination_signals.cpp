@@ -6,18 +6,16 @@
 #include "platform/win32/windows_api.h"
 
 #include <csignal>
-#include <cstdio>
 #include <deque>
 #include <mutex>
 
 #include "platform/termination_signals.h"
-#include "platform/termination_signals_internal.h"
+#include "platform/common/termination_signals_internal.h"
 #include "platform/win32/termination_window.h"
 
 namespace {
 
 // Windows' C library has no SIGHUP: the Linux number, so that both builds name the same event alike.
-constexpr int kHangUpSignal = 1;
 
 std::mutex g_lock;
 std::deque<int> g_caught;
@@ -113,18 +111,5 @@ int WaitForTerminationSignal(DWORD milliseconds) {
         const ULONGLONG now = GetTickCount64();
         if (milliseconds != INFINITE && now >= deadline) return 0;
         WaitForNativeObject(arrived, milliseconds == INFINITE ? kNativeInfinite : static_cast<Win32DWORD>(deadline - now));
-    }
-}
-
-const char* TerminationSignalName(int signal) {
-    switch (signal) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case kHangUpSignal: return "SIGHUP";
-    default: {
-        static thread_local char text[24];
-        std::snprintf(text, sizeof text, "signal %d", signal);
-        return text;
-    }
     }
 }

@@ -3,8 +3,8 @@
 #include "platform/win32/windows_api.h"
 
 #include <string>
-#include <unordered_map>
 
+#include "platform/common/thread_table.h"
 #include "platform/priority.h"
 #include "platform/win32/kernel_calls.h"
 #include "platform/win32/text.h"
@@ -15,13 +15,7 @@ namespace {
 // Big enough for the load kernels' 256 KiB work areas (reserved; committed as used).
 constexpr SIZE_T kDefaultStackBytes = 4u << 20;
 
-constexpr std::uintptr_t kCurrentProcessHandle = static_cast<std::uintptr_t>(-1);
-constexpr std::uintptr_t kCurrentThreadHandle = static_cast<std::uintptr_t>(-2);
-
-struct Registry {
-    std::mutex lock;
-    std::unordered_map<DWORD, ThreadRef> threads;
-};
+using Registry = ThreadTable<ThreadRecord, SuspendDeferral>;
 
 // Never destroyed: threads may still end while the process shuts down.
 Registry& TheRegistry() {
@@ -32,32 +26,10 @@ Registry& TheRegistry() {
 // A started thread's own record (a plain pointer: nothing to destroy at thread exit).
 thread_local ThreadRecord* t_record = nullptr;
 
-DWORD IdFromHandle(HANDLE handle) {
-    const auto value = reinterpret_cast<std::uintptr_t>(handle);
-    return value <= 0xFFFFFFFFu ? static_cast<DWORD>(value) : 0;
-}
+// The record of id when its flag (an open handle, a live thread) is set.
+ThreadRef FindRecord(DWORD id, bool ThreadRecord::*flag) { return TheRegistry().Find(id, flag); }
 
-HANDLE HandleFromId(DWORD id) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(id)); }
-
-// The record of id when its flag (an open handle, a running procedure) is set.
-ThreadRef FindRecord(DWORD id, bool ThreadRecord::*flag) {
-    Registry& registry = TheRegistry();
-    SuspendDeferral deferral;
-    std::lock_guard<std::mutex> guard(registry.lock);
-    const auto found = registry.threads.find(id);
-    if (found == registry.threads.end()) return nullptr;
-    std::lock_guard<std::mutex> recordGuard(found->second->lock);
-    return (*found->second).*flag ? found->second : nullptr;
-}
-
-// Drops the table's reference once neither a running procedure nor an open handle needs it.
-void ForgetIfUnused(const ThreadRef& record) {
-    Registry& registry = TheRegistry();
-    SuspendDeferral deferral;
-    std::lock_guard<std::mutex> tableGuard(registry.lock);
-    std::lock_guard<std::mutex> recordGuard(record->lock);
-    if (!record->alive && !record->handleOpen) registry.threads.erase(record->id);
-}
+void ForgetIfUnused(const ThreadRef& record) { TheRegistry().ForgetIfUnused(record); }
 
 // Runs on the ending thread once its procedure has returned.
 void EndThread(const ThreadRef& record) {
@@ -147,16 +119,7 @@ SuspendDeferral::~SuspendDeferral() {
 CWinThread::CWinThread(AFX_THREADPROC proc, LPVOID param) : m_pfnThreadProc(proc), m_pThreadParams(param) {}
 
 CWinThread::~CWinThread() {
-    ThreadRef record = m_hThread != nullptr ? FindRecord(IdFromHandle(m_hThread), &ThreadRecord::handleOpen) : nullptr;
-    if (record == nullptr) return;
-    {
-        SuspendDeferral deferral;
-        std::lock_guard<std::mutex> guard(record->lock);
-        if (record->object != this) return;
-        record->handleOpen = false;
-        record->object = nullptr;
-    }
-    ForgetIfUnused(record);
+    if (m_hThread != nullptr) TheRegistry().CloseHandleOf(m_hThread, this);
 }
 
 namespace {

@@ -3,30 +3,19 @@
 
 #include "platform/win32/windows_api.h"
 
-#include <map>
-
+#include "platform/common/tool_table.h"
 #include "platform/frame_wnd.h"
-#include "platform/tool_tip.h"
 #include "platform/win32/frame_widget.h"
 #include "platform/win32/text.h"
-
-namespace {
-struct Tool {
-    std::uint32_t flags = 0;
-    CRect rect;
-    std::string text;
-};
-}  // namespace
 
 struct CToolTipCtrl::State {
     HWND control = nullptr;
     HWND owner = nullptr;
-    std::map<unsigned, Tool> tools;
-    std::map<std::uint32_t, int> delays;
+    ToolTable tools;
     bool trackingActive = false;
 
     // The record the control's messages take; text points into wideText.
-    TTTOOLINFOW Native(unsigned id, const Tool& tool, std::wstring& wideText) const {
+    TTTOOLINFOW Native(unsigned id, const ToolEntry& tool, std::wstring& wideText) const {
         TTTOOLINFOW info{};
         // The record of comctl32 5, which every version takes.
         info.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -78,8 +67,7 @@ bool CToolTipCtrl::AddTool(CFrameWnd*, const char* text, const CRect& rect, unsi
     if (!m_state->Alive() || text == nullptr) {
         return false;
     }
-    Tool& tool = m_state->tools[toolId];
-    tool = Tool{0, rect, text};
+    const ToolEntry& tool = m_state->tools.Add(toolId, rect, text);
     std::wstring wide;
     TTTOOLINFOW info = m_state->Native(toolId, tool, wide);
     SendMessageW(m_state->control, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
@@ -87,72 +75,46 @@ bool CToolTipCtrl::AddTool(CFrameWnd*, const char* text, const CRect& rect, unsi
 }
 
 bool CToolTipCtrl::GetToolInfo(TOOLINFO* info, CFrameWnd*, unsigned toolId) const {
-    auto tool = m_state->tools.find(toolId);
-    if (info == nullptr || tool == m_state->tools.end()) {
-        return false;
-    }
-    info->uFlags = tool->second.flags;
-    info->uId = toolId;
-    info->rect = tool->second.rect;
-    info->lpszText = tool->second.text.c_str();
-    return true;
+    return m_state->tools.Describe(toolId, info);
 }
 
 void CToolTipCtrl::SetToolInfo(const TOOLINFO* info) {
-    if (info == nullptr) {
-        return;
-    }
-    auto tool = m_state->tools.find(info->uId);
-    if (tool == m_state->tools.end()) {
-        return;
-    }
-    tool->second.flags = info->uFlags;
-    tool->second.rect = info->rect;
-    if (info->lpszText != nullptr) {
-        tool->second.text = std::string(info->lpszText);
-    }
-    if (m_state->Alive()) {
+    const ToolEntry* tool = m_state->tools.Update(info);
+    if (tool != nullptr && m_state->Alive()) {
         std::wstring wide;
-        TTTOOLINFOW native = m_state->Native(info->uId, tool->second, wide);
+        TTTOOLINFOW native = m_state->Native(info->uId, *tool, wide);
         SendMessageW(m_state->control, TTM_SETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&native));
     }
 }
 
 void CToolTipCtrl::SetToolRect(CFrameWnd*, unsigned toolId, const CRect& rect) {
-    auto tool = m_state->tools.find(toolId);
-    if (tool == m_state->tools.end()) {
-        return;
-    }
-    tool->second.rect = rect;
-    if (m_state->Alive()) {
+    const ToolEntry* tool = m_state->tools.Move(toolId, rect);
+    if (tool != nullptr && m_state->Alive()) {
         std::wstring wide;
-        TTTOOLINFOW native = m_state->Native(toolId, tool->second, wide);
+        TTTOOLINFOW native = m_state->Native(toolId, *tool, wide);
         SendMessageW(m_state->control, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&native));
     }
 }
 
 void CToolTipCtrl::SetDelayTime(std::uint32_t which, int milliseconds) {
-    m_state->delays[which] = milliseconds;
+    m_state->tools.SetDelay(which, milliseconds);
     if (m_state->Alive()) {
         SendMessageW(m_state->control, TTM_SETDELAYTIME, which, MAKELPARAM(milliseconds, 0));
     }
 }
 
-int CToolTipCtrl::GetDelayTime(std::uint32_t which) const {
-    auto found = m_state->delays.find(which);
-    return found != m_state->delays.end() ? found->second : 0;
-}
+int CToolTipCtrl::GetDelayTime(std::uint32_t which) const { return m_state->tools.Delay(which); }
 
 void CToolTipCtrl::TrackActivate(bool activate, const TOOLINFO* info) {
     if (!m_state->Alive() || info == nullptr) {
         return;
     }
-    auto tool = m_state->tools.find(info->uId);
-    if (tool == m_state->tools.end()) {
+    const ToolEntry* tool = m_state->tools.Find(info->uId);
+    if (tool == nullptr) {
         return;
     }
     std::wstring wide;
-    TTTOOLINFOW native = m_state->Native(info->uId, tool->second, wide);
+    TTTOOLINFOW native = m_state->Native(info->uId, *tool, wide);
     SendMessageW(m_state->control, TTM_TRACKACTIVATE, activate ? TRUE : FALSE, reinterpret_cast<LPARAM>(&native));
     m_state->trackingActive = activate;
 }
