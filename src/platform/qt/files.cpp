@@ -2,6 +2,7 @@
 // and replacements by write, fsync and rename of a temporary file no one else can have made.
 
 #include "platform/files.h"
+#include "platform/common/file_backend.h"
 #include "platform/qt/file_privacy.h"
 
 #include <fcntl.h>
@@ -69,7 +70,8 @@ int CreateTemporaryBeside(const std::string& path, std::string* temporary) {
     return -1;
 }
 
-// Why path cannot be a report's place, from what is there now (nothing is fine); empty when it can.
+}  // namespace
+
 std::string ExistingTargetProblem(const std::string& path) {
     struct stat existing{};
     if (lstat(path.c_str(), &existing) != 0) return errno == ENOENT ? std::string() : Reason("cannot look at", path);
@@ -78,8 +80,6 @@ std::string ExistingTargetProblem(const std::string& path) {
     if (S_ISDIR(existing.st_mode)) return path + " is a directory";
     return path + " is not a regular file (a device, FIFO or socket), which a report would replace";
 }
-
-}  // namespace
 
 std::string UserStateDirectory() {
     const char* state = std::getenv("XDG_STATE_HOME");
@@ -155,10 +155,7 @@ bool AppendToFile(const std::string& file, const std::string& text, std::string*
 
 bool ReplaceFile(const std::string& path, const std::string& content, std::string* error) {
     // Only a regular file is replaced: whatever else came to be there meanwhile is left alone.
-    if (const std::string problem = ExistingTargetProblem(path); !problem.empty()) {
-        if (error != nullptr) *error = problem;
-        return false;
-    }
+    if (!TargetMayBeReplaced(path, error)) return false;
     std::string temporary;
     const int fd = CreateTemporaryBeside(path, &temporary);
     if (fd < 0) {
@@ -195,17 +192,7 @@ bool RemoveFile(const std::string& path, std::string* error) {
     return false;
 }
 
-bool CanWriteFile(const std::string& path, std::string* error) {
-    if (path.empty()) {
-        if (error != nullptr) *error = "no file name given";
-        return false;
-    }
-    if (const std::string problem = ExistingTargetProblem(path); !problem.empty()) {
-        if (error != nullptr) *error = problem;
-        return false;
-    }
-    // The file is replaced by a rename in its directory: that directory must take a new file. Only
-    // making one tells (permission bits say nothing of quotas, full or read-only exports, ACLs).
+bool MakeAndRemoveFileBeside(const std::string& path, std::string* error) {
     std::string temporary;
     const int fd = CreateTemporaryBeside(path, &temporary);
     if (fd < 0) {

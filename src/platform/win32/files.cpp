@@ -9,6 +9,7 @@
 #include <random>
 #include <system_error>
 
+#include "platform/common/file_backend.h"
 #include "platform/files.h"
 #include "platform/win32/text.h"
 
@@ -62,7 +63,8 @@ HANDLE CreateTemporaryBeside(const std::string& path, std::wstring* temporary) {
     return INVALID_HANDLE_VALUE;
 }
 
-// Why path cannot be a report's place, from what is there now (nothing is fine); empty when it can.
+}  // namespace
+
 std::string ExistingTargetProblem(const std::string& path) {
     // No access asked: only what the name stands for, without following a link or opening a device.
     HANDLE handle = CreateFileW(Utf16(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -80,8 +82,6 @@ std::string ExistingTargetProblem(const std::string& path) {
     if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return path + " is a directory";
     return {};
 }
-
-}  // namespace
 
 std::string UserStateDirectory() {
     // Where Windows programs keep per-user state that does not roam with the profile.
@@ -154,10 +154,7 @@ bool AppendToFile(const std::string& file, const std::string& text, std::string*
 
 bool ReplaceFile(const std::string& path, const std::string& content, std::string* error) {
     // Only a regular file is replaced: whatever else came to be there meanwhile is left alone.
-    if (const std::string problem = ExistingTargetProblem(path); !problem.empty()) {
-        if (error != nullptr) *error = problem;
-        return false;
-    }
+    if (!TargetMayBeReplaced(path, error)) return false;
     std::wstring wideTemporary;
     HANDLE handle = CreateTemporaryBeside(path, &wideTemporary);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -185,17 +182,7 @@ bool RemoveFile(const std::string& path, std::string* error) {
     return false;
 }
 
-bool CanWriteFile(const std::string& path, std::string* error) {
-    if (path.empty()) {
-        if (error != nullptr) *error = "no file name given";
-        return false;
-    }
-    if (const std::string problem = ExistingTargetProblem(path); !problem.empty()) {
-        if (error != nullptr) *error = problem;
-        return false;
-    }
-    // The file is replaced by a rename in its directory: that directory must take new files. Only
-    // making one tells, so a file is made there and removed at once.
+bool MakeAndRemoveFileBeside(const std::string& path, std::string* error) {
     std::wstring temporary;
     HANDLE handle = CreateTemporaryBeside(path, &temporary);
     if (handle == INVALID_HANDLE_VALUE) {
