@@ -46,14 +46,14 @@ void MakeOpaque(const BITMAP& info, const RECT& area) {
 int NativeStretchMode(int mode) { return mode == HALFTONE ? 4 : mode == COLORONCOLOR ? 3 : 1; }
 }  // namespace
 
-BOOL DrawStretchCopy(CDC* destination, const StretchCopy& copy) {
-    const RECT target{LONG(std::lround(copy.targetLeft)), LONG(std::lround(copy.targetTop)),
-                      LONG(std::lround(copy.targetRight)), LONG(std::lround(copy.targetBottom))};
+BOOL DrawStretchCopy(CDC* destination, const StretchCopy& stretch) {
+    const RECT target{LONG(std::lround(stretch.targetLeft)), LONG(std::lround(stretch.targetTop)),
+                      LONG(std::lround(stretch.targetRight)), LONG(std::lround(stretch.targetBottom))};
     if (target.right <= target.left || target.bottom <= target.top) {
         return TRUE;  // shrinks to nothing
     }
 
-    SelectedSection from(copy.source->section);
+    SelectedSection from(stretch.source->section);
     if (from.Get() == nullptr) {
         return FALSE;
     }
@@ -62,8 +62,8 @@ BOOL DrawStretchCopy(CDC* destination, const StretchCopy& copy) {
         POINT previousOrigin{};
         SetBrushOrgEx(to, 0, 0, &previousOrigin);  // HALFTONE wants it set after the mode
         const BOOL copied = ::StretchBlt(to, target.left, target.top, target.right - target.left,
-                                         target.bottom - target.top, from.Get(), copy.left, copy.top,
-                                         copy.width, copy.height, 0x00CC0020ul /* SRCCOPY */);
+                                         target.bottom - target.top, from.Get(), stretch.left, stretch.top,
+                                         stretch.width, stretch.height, 0x00CC0020ul /* SRCCOPY */);
         SetBrushOrgEx(to, previousOrigin.x, previousOrigin.y, nullptr);
         if (previousMode != 0) ::SetStretchBltMode(to, previousMode);
         return copied != 0;
