@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "temporary_directory.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -352,27 +354,6 @@ TEST(MetricsFile, LabelValuesFromOutsideAreEscapedAndReadBackAsUtf8) {
 
 // --- The file itself --------------------------------------------------------------------------------
 
-struct TemporaryDirectory {
-    fs::path path;
-    TemporaryDirectory() {
-        std::random_device random;
-        do {
-            path = fs::temp_directory_path() / ("ferrox-metrics-" + std::to_string(random()));
-        } while (!fs::create_directory(path));
-    }
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::size_t LinesWith(const fs::path& path, const std::string& what) {
     std::ifstream in(path);
     std::size_t count = 0;
@@ -381,7 +362,7 @@ std::size_t LinesWith(const fs::path& path, const std::string& what) {
 }
 
 TEST(MetricsFile, RewrittenEveryIntervalAndAtTheEndAFailureSaidOnce) {
-    TemporaryDirectory temporary;
+    TemporaryDirectory temporary("ferrox-metrics");
     const fs::path folder = temporary.path / "textfile";
     fs::create_directory(folder);
     const fs::path file = folder / "ferrox.prom";
@@ -397,7 +378,7 @@ TEST(MetricsFile, RewrittenEveryIntervalAndAtTheEndAFailureSaidOnce) {
     // The run seconds in the file, or -1 when there is none.
     auto writtenAt = [&]() -> double {
         if (!fs::exists(file)) return -1.0;
-        const Parsed parsed = ParseExposition(ReadAll(file));
+        const Parsed parsed = ParseExposition(ReadWholeFile(file));
         EXPECT_TRUE(parsed.problems.empty());
         return parsed.Value("ferrox_run_seconds").value_or(-2.0);
     };
@@ -433,7 +414,7 @@ TEST(MetricsFile, RewrittenEveryIntervalAndAtTheEndAFailureSaidOnce) {
         EXPECT_EQ(summaries, step.expectSummaries) << "at " << step.seconds;
         EXPECT_EQ(LinesWith(logFile, warning), step.expectWarnings) << "at " << step.seconds;
     }
-    const Parsed final = ParseExposition(ReadAll(file));
+    const Parsed final = ParseExposition(ReadWholeFile(file));
     EXPECT_EQ(final.Value("ferrox_run_ended"), 1.0);
     // The start is fixed at the first write: run seconds before it.
     const double start = final.Value("ferrox_run_start_timestamp_seconds").value_or(0.0);

@@ -20,33 +20,11 @@
 #include <sstream>
 
 #include "other_user.h"
+#include "temporary_directory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TemporaryDirectory {
-    fs::path path;
-    TemporaryDirectory() {
-        std::random_device random;
-        do {
-            path = fs::temp_directory_path() / ("ferrox-files-" + std::to_string(random()));
-        } while (!fs::create_directory(path));
-        fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-    }
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteAll(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -84,7 +62,7 @@ TEST(Files, AReplacementInAFolderOfAnotherUserTouchesNothingOfTheirs) {
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
-        TemporaryDirectory base;
+        TemporaryDirectory base("ferrox-files");
         const fs::path secretFolder = base.path / "secret";
         fs::create_directory(secretFolder);
         fs::permissions(secretFolder, fs::perms::owner_all);
@@ -108,19 +86,19 @@ TEST(Files, AReplacementInAFolderOfAnotherUserTouchesNothingOfTheirs) {
 
         std::string error;
         ASSERT_TRUE(ReplaceFile(report.string(), "{\"verdict\": \"passed\"}\n", &error)) << error;
-        EXPECT_EQ(ReadAll(secret), "root's secret\n") << "root's file was written through the planted link";
+        EXPECT_EQ(ReadWholeFile(secret), "root's secret\n") << "root's file was written through the planted link";
         EXPECT_EQ(KindOf(secretFolder / "planted"), "missing") << "a file was made where the planted link pointed";
         ASSERT_EQ(KindOf(report), "file") << "the report path is not Ferrox's own file";
         struct stat status{};
         ASSERT_EQ(lstat(report.c_str(), &status), 0);
         EXPECT_EQ(status.st_uid, 0u) << "the report belongs to the other user";
-        EXPECT_EQ(ReadAll(report), "{\"verdict\": \"passed\"}\n");
+        EXPECT_EQ(ReadWholeFile(report), "{\"verdict\": \"passed\"}\n");
         EXPECT_EQ(EntriesIn(shared), 2u) << "only the report and what was planted";
     }
 }
 
 TEST(Files, AReplacementTakesTheUmaskAndLeavesNothingElse) {
-    TemporaryDirectory folder;
+    TemporaryDirectory folder("ferrox-files");
     const fs::path report = folder.path / "r.json";
     std::string error;
     for (const mode_t mask : {mode_t{022}, mode_t{077}, mode_t{002}}) {
@@ -140,7 +118,7 @@ TEST(Files, AReplacementTakesTheUmaskAndLeavesNothingElse) {
 // Only a regular file (or nothing) is ever replaced: --report /dev/null must not turn a device, a
 // FIFO, a link or a folder into a plain file, neither when the run starts nor when it ends.
 TEST(Files, OnlyARegularFileOrNothingIsTakenAsAReportPath) {
-    TemporaryDirectory folder;
+    TemporaryDirectory folder("ferrox-files");
     const fs::path regular = folder.path / "old.json";
     WriteAll(regular, "old\n");
     const fs::path fifo = folder.path / "fifo";
@@ -190,7 +168,7 @@ TEST(Files, OnlyARegularFileOrNothingIsTakenAsAReportPath) {
         EXPECT_FALSE(ReplaceFile(test.path.string(), "report\n", &error));
         EXPECT_EQ(KindOf(test.path), kind) << "replaced by a plain file";
     }
-    EXPECT_EQ(ReadAll(regular), "old\n");
+    EXPECT_EQ(ReadWholeFile(regular), "old\n");
     close(listener);
     EXPECT_EQ(EntriesIn(folder.path), 6u + (haveDevice ? 1u : 0u)) << "the checks leave nothing behind";
 }
@@ -198,7 +176,7 @@ TEST(Files, OnlyARegularFileOrNothingIsTakenAsAReportPath) {
 // Permission bits say yes, but the folder takes no new file (here: a file system without a free
 // inode; on other machines a quota, a read-only export or a security module).
 TEST(Files, AReportFolderIsTriedNotJudgedByItsPermissions) {
-    TemporaryDirectory folder;
+    TemporaryDirectory folder("ferrox-files");
     const fs::path mountPoint = folder.path / "full";
     fs::create_directory(mountPoint);
     const pid_t child = fork();

@@ -16,24 +16,11 @@
 #include <sstream>
 
 #include "other_user.h"
+#include "temporary_directory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TemporaryDirectory {
-    fs::path path;
-    TemporaryDirectory() {
-        std::random_device random;
-        do {
-            path = fs::temp_directory_path() / ("ferrox-settings-" + std::to_string(random()));
-        } while (!fs::create_directory(path));
-    }
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
 
 // An environment variable set (or, with nullopt, removed) for one scope.
 class ScopedEnvironment {
@@ -52,13 +39,6 @@ private:
     const char* m_name;
     std::optional<std::string> m_old;
 };
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 unsigned ModeOf(const fs::path& path) {
     struct stat status{};
@@ -87,7 +67,7 @@ TEST(SettingsStore, TheUsersPlaceFollowsTheXdgRules) {
 }
 
 TEST(SettingsStore, WrittenValuesReadBackInAFolderOfTheUsersOwn) {
-    TemporaryDirectory home;
+    TemporaryDirectory home("ferrox-settings");
     ScopedEnvironment config("XDG_CONFIG_HOME", home.path.string());
     const std::string location = UserSettingsLocation();
     SettingsValues values;
@@ -99,7 +79,7 @@ TEST(SettingsStore, WrittenValuesReadBackInAFolderOfTheUsersOwn) {
     EXPECT_EQ(ModeOf(home.path / "ferrox"), 0700u) << "the folder is the user's alone";
     ASSERT_TRUE(ReadSettings(location, &values, &problem)) << problem;
     EXPECT_EQ(values, kSome);
-    EXPECT_NE(ReadAll(location).find("priority=high"), std::string::npos) << "an INI file: " << ReadAll(location);
+    EXPECT_NE(ReadWholeFile(location).find("priority=high"), std::string::npos) << "an INI file: " << ReadWholeFile(location);
 
     // A second write keeps exactly its values: what it leaves out is gone.
     const SettingsValues fewer = {{"threads", "auto"}};
@@ -152,7 +132,7 @@ TEST(SettingsStore, APlantedOrSharedPlaceIsNeitherReadNorWrittenThrough) {
          [](const fs::path&, const fs::path& file, const fs::path&) { mkfifo(file.c_str(), 0600); }, "not a regular file"},
     };
     for (const auto& c : cases) {
-        TemporaryDirectory top;
+        TemporaryDirectory top("ferrox-settings");
         const fs::path folder = top.path / "ferrox", file = folder / "ferrox.conf", victim = top.path / "notes.txt";
         std::ofstream(victim) << "threads=16\n";
         fs::create_directories(folder);
@@ -166,13 +146,13 @@ TEST(SettingsStore, APlantedOrSharedPlaceIsNeitherReadNorWrittenThrough) {
         problem.clear();
         EXPECT_FALSE(WriteSettings(file.string(), kSome, &problem)) << c.what;
         EXPECT_FALSE(problem.empty()) << c.what;
-        EXPECT_EQ(ReadAll(victim), "threads=16\n") << c.what << ": written through";
+        EXPECT_EQ(ReadWholeFile(victim), "threads=16\n") << c.what << ": written through";
     }
 }
 
 TEST(SettingsStore, AFolderOfAnotherUserIsRefused) {
     if (const std::string why = OtherUserUnavailable(); !why.empty()) GTEST_SKIP() << why;
-    TemporaryDirectory top;
+    TemporaryDirectory top("ferrox-settings");
     const fs::path folder = top.path / "ferrox";
     fs::create_directory(folder);
     std::ofstream(folder / "ferrox.conf") << "[General]\nthreads=1\n";
@@ -198,7 +178,7 @@ TEST(SettingsStore, AFileThatIsNotSettingsSaysWhy) {
         {"far too large", std::string(100 * 1024, 'x'), "too large"},
     };
     for (const auto& c : cases) {
-        TemporaryDirectory top;
+        TemporaryDirectory top("ferrox-settings");
         fs::create_directory(top.path / "ferrox", top.path);
         chmod((top.path / "ferrox").c_str(), 0700);
         const fs::path file = top.path / "ferrox" / "ferrox.conf";
@@ -216,7 +196,7 @@ TEST(SettingsStore, AFileThatIsNotSettingsSaysWhy) {
 }
 
 TEST(SettingsStore, AWriteThatCannotBeDoneSaysWhy) {
-    TemporaryDirectory top;
+    TemporaryDirectory top("ferrox-settings");
     // The folder's place is taken by a file.
     std::ofstream(top.path / "ferrox") << "not a folder\n";
     std::string problem;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/other_user.h"
+#include "temporary_directory.h"
 #endif
 
 #include <filesystem>
@@ -21,20 +22,6 @@
 #include <string>
 
 namespace {
-
-struct TemporaryDirectory {
-    std::filesystem::path path;
-    TemporaryDirectory() {
-        std::random_device random;
-        do {
-            path = std::filesystem::temp_directory_path() / ("ferrox-run-log-" + std::to_string(random()));
-        } while (!std::filesystem::create_directory(path));
-    }
-    ~TemporaryDirectory() {
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-        std::filesystem::remove_all(path);
-    }
-};
 
 [[maybe_unused]] std::vector<std::string> Lines(const std::filesystem::path& file) {
     std::ifstream in(file);
@@ -49,7 +36,7 @@ struct TemporaryDirectory {
 // Writers in processes of their own (Windows has no fork: the Win32 backend's tests append from
 // several threads instead).
 TEST(RunLog, ConcurrentWritersNeverLoseOrMixLines) {
-    TemporaryDirectory directory;
+    TemporaryDirectory directory("ferrox-run-log");
     const std::string path = (directory.path / "state" / "ferrox" / "ferrox.log").string();
     RunLog first(path);
     ASSERT_TRUE(first.Write("an earlier run"));
@@ -131,7 +118,7 @@ TEST(RunLog, AStateFolderOrLogAnotherUserControlsIsRefused) {
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
-        TemporaryDirectory base;
+        TemporaryDirectory base("ferrox-run-log");
         fs::permissions(base.path, fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
         fs::create_directory(base.path / "root-only");
         fs::permissions(base.path / "root-only", fs::perms::owner_all);
@@ -155,7 +142,7 @@ TEST(RunLog, AStateFolderOrLogAnotherUserControlsIsRefused) {
 }
 
 TEST(RunLog, ANewStateFolderAndLogAreTheUsersAlone) {
-    TemporaryDirectory directory;
+    TemporaryDirectory directory("ferrox-run-log");
     const std::filesystem::path folder = directory.path / "state" / "ferrox";
     RunLog log((folder / "ferrox.log").string());
     ASSERT_TRUE(log.Write("start"));
@@ -171,7 +158,7 @@ TEST(RunLog, ANewStateFolderAndLogAreTheUsersAlone) {
 // Text from outside (an environment variable, a path, a sensor's label) may hold line breaks and
 // terminal escapes: it never makes a line of its own in the log.
 TEST(RunLog, OutsideTextNeverStartsALineOfItsOwn) {
-    TemporaryDirectory directory;
+    TemporaryDirectory directory("ferrox-run-log");
     const std::string path = (directory.path / "ferrox.log").string();
     RunLog log(path);
     ASSERT_TRUE(log.Write("note: FERROX_INJECT_FAULT=cpu=9\n2026-01-01 00:00:00 end after 01:00:00: PASSED\r\x1b[2J ignored"));
@@ -191,7 +178,7 @@ TEST(RunLog, AnUnwritablePlaceIsReportedOnceAndNothingBreaks) {
 #endif
     if (!permissionsHold) {
         // Root writes through permissions: use a path below a file instead.
-        TemporaryDirectory directory;
+        TemporaryDirectory directory("ferrox-run-log");
         std::ofstream(directory.path / "file") << "";
         RunLog log((directory.path / "file" / "ferrox.log").string());
         EXPECT_FALSE(log.Write("start"));
@@ -201,7 +188,7 @@ TEST(RunLog, AnUnwritablePlaceIsReportedOnceAndNothingBreaks) {
         EXPECT_TRUE(log.TakeNewProblem().empty()) << "reported once";
         return;
     }
-    TemporaryDirectory directory;
+    TemporaryDirectory directory("ferrox-run-log");
     std::filesystem::permissions(directory.path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     RunLog log((directory.path / "ferrox" / "ferrox.log").string());
     EXPECT_FALSE(log.Write("start"));
