@@ -8,7 +8,8 @@
 // none (a Qt program carries no resources of its own).
 const BitmapResource* FindModuleBitmap(unsigned id);
 // A new icon for resource id (the executable's own, else the table's, see UsableIconResource);
-// null when there is none. LoadIcon keeps it until the table changes, then frees it with FreeIcon.
+// null when there is none. LoadIcon keeps it until the table changes or the program ends, then
+// frees it with FreeIcon.
 HICON MakeIcon(unsigned id);
 void FreeIcon(HICON icon);
 

@@ -4,6 +4,7 @@
 #include "platform/resources.h"
 
 #include <map>
+#include <memory>
 #include <span>
 
 #include "platform/common/resource_backend.h"
@@ -11,9 +12,14 @@
 namespace {
 const ResourceTable* g_resources = nullptr;
 
+struct IconRelease {
+    void operator()(IconObject* icon) const { FreeIcon(icon); }
+};
+using KeptIcon = std::unique_ptr<IconObject, IconRelease>;
+
 // Icons live as long as the program, as Windows keeps resource icons of a module.
-std::map<unsigned, HICON>& IconCache() {
-    static std::map<unsigned, HICON> cache;
+std::map<unsigned, KeptIcon>& IconCache() {
+    static std::map<unsigned, KeptIcon> cache;
     return cache;
 }
 
@@ -29,7 +35,6 @@ const Resource* FindById(std::span<const Resource> resources, unsigned id) {
 
 void AfxSetResourceTable(const ResourceTable* table) {
     g_resources = table;
-    for (auto& [id, icon] : IconCache()) FreeIcon(icon);
     IconCache().clear();
 }
 
@@ -61,8 +66,8 @@ const IconResource* UsableIconResource(unsigned id) {
 
 HICON LoadIcon(unsigned id) {
     auto cached = IconCache().find(id);
-    if (cached != IconCache().end()) return cached->second;
+    if (cached != IconCache().end()) return cached->second.get();
     HICON icon = MakeIcon(id);
-    if (icon != nullptr) IconCache().emplace(id, icon);
+    if (icon != nullptr) IconCache().emplace(id, KeptIcon(icon));
     return icon;
 }
