@@ -28,7 +28,9 @@ struct StuckFile {
     int reads = 0;
     std::atomic<int> blocked{0};
 };
-StuckFile g_stuck;
+// Never destroyed: a sweep thread given up on is detached and may still be reading as the
+// program ends.
+StuckFile& g_stuck = *new StuckFile;
 
 std::optional<std::string> ReadWithStuckFile(const std::string& path, const std::string& tree, std::size_t capacity) {
     std::string forward = path;  // Windows paths mix both separators
