@@ -17,9 +17,9 @@ except ImportError:
 
 
 def load_checker(path):
-    spec = importlib.util.spec_from_file_location("check_manifests", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("check_manifests", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
