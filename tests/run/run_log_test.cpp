@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include "platform/other_user.h"
-#include "temporary_directory.h"
 #endif
 
 #include <filesystem>
@@ -20,6 +19,8 @@
 #include <iterator>
 #include <random>
 #include <string>
+
+#include "temporary_directory.h"
 
 namespace {
 
