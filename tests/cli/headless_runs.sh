@@ -89,7 +89,8 @@ status=${PIPESTATUS[0]}
 report "$work/pipe.json" 'r["end_reason"] == "its output was closed"' 'r["run_seconds"] < 20' \
     'r["verdict"] == "incomplete"'
 
-ls "$work" | grep -q '\.tmp' && fail "a temporary report was left: $(ls "$work")"
+# The reports' temporary files are named <report>.partial-<random>: none may be left.
+ls -A "$work" | grep -q '\.partial-' && fail "a temporary report was left: $(ls -A "$work")"
 
 # Refused before the run: status 1 and one line on stderr, nothing written.
 for arguments in "--threads 0" "--priority idle" "--report $work/missing/dir/r.json"; do
